@@ -1,0 +1,235 @@
+#include "engine/file.h"
+
+#include <cerrno>
+#include <cstdarg>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "engine/plat_linux/PlatformPaths.h"
+#include "engine/utils.h"
+
+static const char* const kFileSource = "source/engine/file";
+
+int File::useDocumentsData = 1;
+
+File::File() {}
+
+File::~File() { close(); }
+
+bool File::binaryMode() const {
+    XAssert(_mode[0] != 0 ? 1 : 0, "_mode[0] != 0", kFileSource, 60);
+    return _mode[1] == 'b';
+}
+
+int File::open(const char* name, const char* mode, int store, int logFailure) {
+    size_t ml = mode ? std::strlen(mode) : 0;
+    XAssert(ml >= 2 && ml <= 3 ? 1 : 0, "strlen(mode) >= 2 && strlen(mode) <= 3", kFileSource, 96);
+    XAssert(mode[0] == 'r' || mode[0] == 'w' || mode[0] == 'a' ? 1 : 0,
+            "mode[0] == 'r' || mode[0] == 'w' || mode[0] == 'a'", kFileSource, 97);
+    XAssert(mode[1] == 'b' || mode[1] == 't' ? 1 : 0, "mode[1] == 'b' || mode[1] == 't'", kFileSource, 98);
+    XAssert(!(store == StoreRead && (mode[0] == 'w' || mode[0] == 'a')) ? 1 : 0,
+            "!(store == StoreRead && (mode[0] == 'w' || mode[0] == 'a'))", kFileSource, 99);
+
+    close();
+    if (store == StoreAuto)
+        store = mode[0] == 'r' ? StoreRead : StoreWrite;
+    std::memset(_mode, 0, sizeof(_mode));
+    std::memcpy(_mode, mode, ml);
+
+    std::string path;
+    if (store == StoreRaw)
+        path = name ? name : "";
+    else
+        resolvePath(path, name, store);
+
+    // glibc ignores 't'; the mode text is handed over as given.
+    _handle = std::fopen(path.c_str(), _mode);
+    if (_handle) {
+        std::fseek(_handle, 0, SEEK_END);
+        long end = std::ftell(_handle);
+        _size = end < 0 ? 0 : (uint32_t)end;
+        std::fseek(_handle, 0, SEEK_SET);
+        return 1;
+    }
+    _mode[0] = 0;
+    if (logFailure == 1) {
+        char cwd[1024];
+        const char* where = getcwd(cwd, sizeof(cwd)) ? cwd : "<unknown>";
+        Logger::error("FAILED: cannot open '%s' cwd = '%s'", path.c_str(), where);
+    }
+    return 0;
+}
+
+void File::close() {
+    if (_handle) {
+        std::fclose(_handle);
+        _handle = nullptr;
+    }
+    _mode[0] = 0;
+    _size = 0;
+}
+
+void File::resolvePath(std::string& out, const char* name, int store) {
+    switch (store) {
+    case StoreRaw:
+        out = name ? name : "";
+        return;
+    case StoreRead:
+        readStorePath(out, name);
+        return;
+    case StoreWrite:
+        writeStorePath(out, name);
+        return;
+    default:
+        XAssert(0, "!\"ervenytelen store\"", kFileSource, 180);
+    }
+}
+
+void File::readStorePath(std::string& out, const char* name) {
+    if (useDocumentsData) {
+        std::string overridePath;
+        writeStorePath(overridePath, (std::string("data/") + (name ? name : "")).c_str());
+        if (pathExists(overridePath.c_str())) {
+            out = overridePath;
+            return;
+        }
+    }
+    getBundleDataPath(out, name);
+}
+
+void File::writeStorePath(std::string& out, const char* name) { getDocumentsPath(out, name); }
+
+int File::exists(const char* name) {
+    std::string path;
+    readStorePath(path, name);
+    return pathExists(path.c_str());
+}
+
+char* File::readLine(char* buffer, int capacity) {
+    XAssert(isOpened() ? 1 : 0, "isOpened()", kFileSource, 143);
+    XAssert(!binaryMode() ? 1 : 0, "!binaryMode()", kFileSource, 144);
+    if (!buffer || capacity < 2)
+        return nullptr;
+    if (!std::fgets(buffer, capacity - 1, _handle))
+        return nullptr;
+    size_t len = std::strlen(buffer);
+    // Only a line end is dropped: a last line without one keeps all its characters.
+    if (len > 0 && buffer[len - 1] == '\n') {
+        buffer[--len] = 0;
+        if (len > 0 && buffer[len - 1] == '\r')
+            buffer[--len] = 0;
+    }
+    return buffer;
+}
+
+void File::ungetChar(int character) {
+    XAssert(isOpened() ? 1 : 0, "isOpened()", kFileSource, 143);
+    XAssert(!binaryMode() ? 1 : 0, "!binaryMode()", kFileSource, 160);
+    std::ungetc(character, _handle);
+}
+
+int File::readAll(Buffer& buffer, int zeroTerminate) {
+    XAssert(isOpened() ? 1 : 0, "isOpened()", kFileSource, 143);
+    XAssert(!binaryMode() ? 1 : 0, "!binaryMode()", kFileSource, 170);
+    buffer.Clear();
+    buffer.Reserve((int32_t)_size + 1);
+    int c;
+    while ((c = std::fgetc(_handle)) != EOF) {
+        if (!buffer.Append((uint8_t)c))
+            return 0;
+    }
+    if (zeroTerminate == 1 && !buffer.Append(0))
+        return 0;
+    return 1;
+}
+
+long File::tell() {
+    XAssert(isOpened() ? 1 : 0, "isOpened()", kFileSource, 143);
+    XAssert(binaryMode() ? 1 : 0, "binaryMode()", kFileSource, 200);
+    return std::ftell(_handle);
+}
+
+int File::read(void* destination, size_t count, uint8_t fillByte) {
+    XAssert(isOpened() ? 1 : 0, "isOpened()", kFileSource, 143);
+    XAssert(binaryMode() ? 1 : 0, "binaryMode()", kFileSource, 210);
+    if (count == 0)
+        return 1;
+    size_t got = std::fread(destination, 1, count, _handle);
+    if (got != count) {
+        std::memset(destination, fillByte, count);
+        return 0;
+    }
+    return 1;
+}
+
+void File::seek(long offset) {
+    XAssert(isOpened() ? 1 : 0, "isOpened()", kFileSource, 143);
+    XAssert(binaryMode() ? 1 : 0, "binaryMode()", kFileSource, 220);
+    std::fseek(_handle, offset, SEEK_SET);
+}
+
+void File::seekRelative(long offset) {
+    XAssert(isOpened() ? 1 : 0, "isOpened()", kFileSource, 143);
+    XAssert(binaryMode() ? 1 : 0, "binaryMode()", kFileSource, 226);
+    std::fseek(_handle, offset, SEEK_CUR);
+}
+
+int File::eof() {
+    XAssert(isOpened() ? 1 : 0, "isOpened()", kFileSource, 143);
+    long pos = std::ftell(_handle);
+    return pos < 0 || (uint64_t)pos >= _size ? 1 : 0;
+}
+
+void File::skip(long offset) {
+    XAssert(isOpened() ? 1 : 0, "isOpened()", kFileSource, 143);
+    std::fseek(_handle, offset, SEEK_CUR);
+}
+
+size_t File::write(const void* data, size_t count) {
+    XAssert(isOpened() ? 1 : 0, "isOpened()", kFileSource, 143);
+    return std::fwrite(data, 1, count, _handle);
+}
+
+int File::printf(const char* format, ...) {
+    XAssert(isOpened() ? 1 : 0, "isOpened()", kFileSource, 143);
+    va_list args;
+    va_start(args, format);
+    int n = std::vfprintf(_handle, format, args);
+    va_end(args);
+    return n;
+}
+
+int pathExists(const char* path) {
+    if (!path)
+        return 0;
+    struct stat st;
+    return stat(path, &st) == 0 ? 1 : 0;
+}
+
+void dirName(const char* path, std::string& out) {
+    out.clear();
+    if (!path)
+        return;
+    const char* a = std::strrchr(path, '/');
+    const char* b = std::strrchr(path, '\\');
+    const char* cut = a > b ? a : b;
+    if (!cut)
+        return;
+    out.assign(path, (size_t)(cut - path));
+}
+
+bool makeDirectories(const std::string& path) {
+    if (path.empty())
+        return false;
+    std::string partial;
+    for (size_t i = 0; i <= path.size(); ++i) {
+        if (i == path.size() || path[i] == '/') {
+            if (!partial.empty() && !pathExists(partial.c_str()))
+                mkdir(partial.c_str(), 0755);
+        }
+        if (i < path.size())
+            partial += path[i];
+    }
+    return pathExists(path.c_str()) == 1;
+}

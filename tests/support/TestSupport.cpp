@@ -1,0 +1,91 @@
+#include "TestSupport.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "engine/file.h"
+#include "engine/plat_linux/PlatformPaths.h"
+
+namespace testsupport {
+
+TempDir::TempDir() {
+    std::string tmpl = (std::filesystem::temp_directory_path() / "zelvan-test-XXXXXX").string();
+    std::vector<char> buf(tmpl.begin(), tmpl.end());
+    buf.push_back(0);
+    char* made = mkdtemp(buf.data());
+    _path = made ? made : tmpl;
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(_path, ec);
+}
+
+std::string contentDir() {
+    const char* env = std::getenv("ZELVAN_CONTENT_DIR");
+    if (env && *env)
+        return env;
+    return ZELVAN_CONTENT_DIR_DEFAULT;
+}
+
+ScopedStores::ScopedStores(const std::string& bundle, const std::string& documents)
+    : _oldBundle(platform::bundlePath()), _oldDocuments(platform::documentsPath()) {
+    platform::setBundlePath(bundle);
+    platform::setDocumentsPath(documents);
+}
+
+ScopedStores::~ScopedStores() {
+    platform::setBundlePath(_oldBundle);
+    platform::setDocumentsPath(_oldDocuments);
+}
+
+void writeFile(const std::string& path, const std::string& bytes) {
+    std::filesystem::path p(path);
+    if (p.has_parent_path())
+        std::filesystem::create_directories(p.parent_path());
+    std::ofstream f(path, std::ios::binary);
+    f.write(bytes.data(), (std::streamsize)bytes.size());
+}
+
+void writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+    writeFile(path, std::string(bytes.begin(), bytes.end()));
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    std::stringstream ss;
+    ss << f.rdbuf();
+    return ss.str();
+}
+
+void ByteWriter::u16(uint16_t v) {
+    u8((uint8_t)v);
+    u8((uint8_t)(v >> 8));
+}
+
+void ByteWriter::u32(uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+        u8((uint8_t)(v >> (8 * i)));
+}
+
+void ByteWriter::f32(float v) {
+    uint32_t u;
+    std::memcpy(&u, &v, 4);
+    u32(u);
+}
+
+void ByteWriter::str16(const std::string& s) {
+    u16((uint16_t)s.size());
+    raw(s.data(), s.size());
+}
+
+void ByteWriter::raw(const void* data, size_t n) {
+    const uint8_t* p = static_cast<const uint8_t*>(data);
+    bytes.insert(bytes.end(), p, p + n);
+}
+
+}  // namespace testsupport
