@@ -90,12 +90,19 @@ void Clock::tick(FrameTime& ft) {
     ClockTime real = sub(now, s.lastTick);
     s.lastTick = now;
 
-    ClockTime scaled{(int64_t)((double)real.sec * s.scale), (int64_t)((double)real.usec * s.scale)};
+    // Scaled as one microsecond count: scaling seconds and microseconds apart would drop the
+    // fraction of whole seconds (1.2 s at half speed would give 0.1 s).
+    int64_t realUs = real.sec * 1000000 + real.usec;
+    int64_t scaledUs = (int64_t)((double)realUs * s.scale);
+    ClockTime scaled{scaledUs / 1000000, scaledUs % 1000000};
     normalise(scaled);
 
+    // The counters only ever move forward, whatever a replaced source or a negative scale does.
     if (!s.paused) {
-        addTo(s.activeTime, real);
-        addTo(s.gameTime, scaled);
+        if (real.sec >= 0)
+            addTo(s.activeTime, real);
+        if (scaled.sec >= 0)
+            addTo(s.gameTime, scaled);
     }
     ft.gameMs = toMs(s.gameTime);
     ft.activeMs = toMs(s.activeTime);

@@ -109,17 +109,19 @@ int File::exists(const char* name) {
 char* File::readLine(char* buffer, int capacity) {
     XAssert(isOpened() ? 1 : 0, "isOpened()", kFileSource, 143);
     XAssert(!binaryMode() ? 1 : 0, "!binaryMode()", kFileSource, 144);
-    if (!buffer || capacity < 2)
+    // Room for at least one character besides the terminator and the spare byte; a smaller
+    // buffer would return empty lines forever without moving through the file.
+    if (!buffer || capacity < 3) {
+        Logger::error("[File::readLine] buffer too small (capacity = %d)", capacity);
         return nullptr;
+    }
     if (!std::fgets(buffer, capacity - 1, _handle))
         return nullptr;
     size_t len = std::strlen(buffer);
-    // Only a line end is dropped: a last line without one keeps all its characters.
-    if (len > 0 && buffer[len - 1] == '\n') {
-        buffer[--len] = 0;
-        if (len > 0 && buffer[len - 1] == '\r')
-            buffer[--len] = 0;
-    }
+    // Only a line end is dropped: a last line without one, or a long line split over several
+    // reads, keeps all its characters.
+    if (len > 0 && buffer[len - 1] == '\n')
+        buffer[len - 1] = 0;
     return buffer;
 }
 

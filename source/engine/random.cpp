@@ -31,8 +31,10 @@ int32_t MotherRandom::nextInt(int32_t min, int32_t max) {
         return (int32_t)0x80000000u;
     if (min == max)
         return min;
-    uint32_t range = (uint32_t)((int64_t)max - (int64_t)min + 1);
-    uint64_t product = (uint64_t)next() * (uint64_t)range;
+    // The range is kept in 64 bits: the full int range has 2^32 values, which a 32-bit count
+    // would turn into 0 and every draw into min.
+    uint64_t range = (uint64_t)((int64_t)max - (int64_t)min + 1);
+    uint64_t product = (uint64_t)next() * range;
     return (int32_t)((int64_t)min + (int64_t)(product >> 32));
 }
 

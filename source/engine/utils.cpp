@@ -93,6 +93,8 @@ void Logger::error(const char* format, ...) {
 }
 
 void Logger::fileSink(uint8_t firstWrite, const char* line, void* key) {
+    if (!key)
+        return;
     // "c" (commit) is a glibc no-op but kept for the mode text the log has always used.
     FILE* f = std::fopen(static_cast<const char*>(key), "atc");
     if (!f)

@@ -18,17 +18,20 @@ struct State {
     std::mutex lock;
 };
 
-State& state() {
-    static State s;
-    static bool initialised = false;
-    if (!initialised) {
-        initialised = true;
-        const char* content = std::getenv("ZELVAN_CONTENT_DIR");
-        s.bundle = content && *content ? content : "content";
-        const char* docs = std::getenv("ZELVAN_DOCUMENTS_DIR");
-        s.documents = docs && *docs ? docs : "documents";
-    }
+State* makeState() {
+    State* s = new State();
+    const char* content = std::getenv("ZELVAN_CONTENT_DIR");
+    s->bundle = content && *content ? content : "content";
+    const char* docs = std::getenv("ZELVAN_DOCUMENTS_DIR");
+    s->documents = docs && *docs ? docs : "documents";
     return s;
+}
+
+// Made once on first use (thread-safe) and kept for the whole process, so paths stay valid
+// for code that runs during static destruction.
+State& state() {
+    static State* s = makeState();
+    return *s;
 }
 
 std::string defaultsFile(State& s) {
@@ -111,6 +114,14 @@ void reloadUserDefaults() {
 }
 
 void setUserDefault(const std::string& key, const std::string& value) {
+    // One "key=value" line a default: a key with '=' or a line end, or a value with a line end,
+    // would read back as other keys, so it is refused.
+    if (key.empty() || key.find_first_of("=\r\n") != std::string::npos ||
+        value.find_first_of("\r\n") != std::string::npos) {
+        std::fprintf(stderr, "[platform::setUserDefault] refused key '%s': '=' or line end in key or value\n",
+                     key.c_str());
+        return;
+    }
     State& s = state();
     std::lock_guard<std::mutex> g(s.lock);
     loadDefaults(s);

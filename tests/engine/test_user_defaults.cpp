@@ -1,0 +1,90 @@
+// The platform's user defaults over their small file, and the bundle and documents paths.
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "TestSupport.h"
+#include "engine/plat_linux/PlatformPaths.h"
+
+namespace {
+
+class UserDefaultsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        platform::setPreferencesPath(_dir.path());
+        platform::reloadUserDefaults();
+    }
+    void TearDown() override {
+        platform::setPreferencesPath("");
+        platform::reloadUserDefaults();
+    }
+    testsupport::TempDir _dir;
+};
+
+TEST_F(UserDefaultsTest, ReadsByType) {
+    struct Case {
+        const char* stored;  // null: key absent
+        bool asBool;
+        int asInt;
+        float asFloat;  // read with the default 9.5
+    };
+    const Case cases[] = {
+        {nullptr, false, 0, 9.5f}, {"1", true, 1, 1.0f},     {"0", false, 0, 0.0f},
+        {"5", true, 5, 5.0f},      {"2.5", true, 2, 2.5f},   {"true", true, 1, 0.0f},
+        {"YES", true, 1, 0.0f},    {"no", false, 0, 0.0f},   {"-3", true, -3, -3.0f},
+        {"", false, 0, 0.0f},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.stored ? c.stored : "absent");
+        if (c.stored)
+            platform::setUserDefault("key", c.stored);
+        else
+            platform::removeUserDefault("key");
+        EXPECT_EQ(getUserDefaultBool("key"), c.asBool);
+        EXPECT_EQ(getUserDefaultInt("key", 77), c.asInt);  // the default argument is not used
+        EXPECT_FLOAT_EQ(getUserDefaultFloat("key", 9.5f), c.asFloat);
+    }
+}
+
+TEST_F(UserDefaultsTest, PersistInTheirFile) {
+    platform::setUserDefault("sound_disabled", "1");
+    platform::setUserDefault("speed_pref", "12.25");
+    platform::reloadUserDefaults();
+    EXPECT_TRUE(getUserDefaultBool("sound_disabled"));
+    EXPECT_FLOAT_EQ(getUserDefaultFloat("speed_pref", 0), 12.25f);
+
+    // A hand-written file reads as well; lines without '=' are skipped.
+    testsupport::writeFile(_dir.file(".userdefaults"), "environment_preference=2\r\njunk\nx=a=b\n");
+    platform::reloadUserDefaults();
+    EXPECT_EQ(getUserDefaultInt("environment_preference", 0), 2);
+    EXPECT_FALSE(getUserDefaultBool("sound_disabled"));
+    EXPECT_FALSE(getUserDefaultBool("junk"));
+    EXPECT_FLOAT_EQ(getUserDefaultFloat("x", 1), 0.0f);  // value "a=b"
+}
+
+TEST_F(UserDefaultsTest, RefusesKeysAndValuesThatWouldBreakTheFile) {
+    platform::setUserDefault("good", "1");
+    platform::setUserDefault("a=b", "1");
+    platform::setUserDefault("line", "1\nsound_disabled=1");
+    platform::setUserDefault("", "1");
+    platform::reloadUserDefaults();
+    EXPECT_TRUE(getUserDefaultBool("good"));
+    EXPECT_FALSE(getUserDefaultBool("a"));
+    EXPECT_FALSE(getUserDefaultBool("line"));
+    EXPECT_FALSE(getUserDefaultBool("sound_disabled"));
+    EXPECT_EQ(testsupport::readFile(_dir.file(".userdefaults")), "good=1\n");
+}
+
+TEST(PlatformPathsTest, BundleAndDocumentsPaths) {
+    testsupport::ScopedStores stores("/bundle/root", "/docs/root");
+    std::string out;
+    getBundleDataPath(out, "configs/config.txt");
+    EXPECT_EQ(out, "/bundle/root/data/configs/config.txt");
+    getDocumentsPath(out, "profile.dat");
+    EXPECT_EQ(out, "/docs/root/profile.dat");
+    getBundleDataPath(out, nullptr);
+    EXPECT_EQ(out, "/bundle/root/data/");
+}
+
+}  // namespace
