@@ -1,0 +1,190 @@
+// CPU cost of one frame: 1,000 and 10,000 meshes with one material or 50, first through the
+// recording renderer (the frame's own logic: culling, grouping, uniforms, state caches), then the
+// same scene through OpenGLES2Render on Mesa's headless context (each frame finished with
+// glFinish, so the driver's work is counted). Counters: draw calls per frame and the time per mesh.
+
+#include <benchmark/benchmark.h>
+
+#include <GLES2/gl2.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "FrameRecorder.h"
+#include "engine/IGame.h"
+#include "engine/render/Material.h"
+#include "engine/render/Mesh.h"
+#include "engine/render/RenderTarget.h"
+#include "engine/render/Shader.h"
+#include "engine/render/gles2/EglHeadless.h"
+#include "engine/render/gles2/OpenGLES2Render.h"
+#include "engine_game/Camera.h"
+
+namespace {
+
+const int kSize = 256;
+const int kGeometries = 10;
+
+const char* const kShader = R"(
+#ifdef GL_ES
+precision mediump float;
+#endif
+#ifdef VERTEX_SHADER
+attribute vec3 vertPos;
+uniform mat4 projMat;
+uniform mat4 viewMat;
+uniform mat4 worldMat;
+void main() { gl_Position = projMat * (viewMat * (worldMat * vec4(vertPos, 1.0))); }
+#endif
+#ifdef FRAGMENT_SHADER
+uniform vec4 color;
+uniform vec4 meshColor;
+void main() { gl_FragColor = color * meshColor; }
+#endif
+)";
+
+class BenchGame : public IGame {
+public:
+    float GetWidth() override { return kSize; }
+    float GetHeight() override { return kSize; }
+};
+
+Geometry* makeQuad(float size) {
+    Geometry* g = new Geometry();
+    GeometryAttribute a;
+    a.components = 3;
+    a.name = "vertPos";
+    g->_attributes.push_back(a);
+    g->updateStride();
+    g->_vertexCount = 4;
+    g->_indexCount = 6;
+    const float v[12] = {-size, -size, 0, size, -size, 0, -size, size, 0, size, size, 0};
+    g->_vertices = static_cast<uint8_t*>(std::malloc(sizeof(v)));
+    std::memcpy(g->_vertices, v, sizeof(v));
+    const uint16_t idx[6] = {0, 1, 2, 2, 1, 3};
+    g->_indices = static_cast<uint16_t*>(std::malloc(sizeof(idx)));
+    std::memcpy(g->_indices, idx, sizeof(idx));
+    return g;
+}
+
+// meshes small quads in a grid in front of a camera, spread over materials materials and ten
+// geometries, all in one target.
+struct Scene {
+    Scene(Render& render, Shader* shader, int meshes, int materialCount) : camera(nullptr) {
+        camera.setPerspective(60, 1, 0.1f, 1000);
+        target = render.createRenderTarget();
+        target->_camera = &camera;
+        for (int g = 0; g < kGeometries; ++g) geometries.emplace_back(makeQuad(0.2f + 0.01f * g));
+        for (int m = 0; m < materialCount; ++m) {
+            materials.emplace_back(new Material());
+            materials.back()->_shader = shader;
+            materials.back()->_colour = Vector4((m % 5) / 5.0f, (m % 7) / 7.0f, 1, 1);
+            materials.back()->_orderID = m;
+        }
+        const int side = 100;
+        for (int i = 0; i < meshes; ++i) {
+            Mesh* mesh = new Mesh();
+            mesh->setGeometry(geometries[(size_t)(i % kGeometries)].get(), 0, 6);
+            mesh->_material = materials[(size_t)(i % materialCount)].get();
+            mesh->_worldMatrix = Matrix4::translation(
+                Vector3((float)(i % side) - side / 2, (float)((i / side) % side) - side / 2, -120.0f - (float)(i / (side * side))));
+            mesh->updateBounds();
+            this->meshes.emplace_back(mesh);
+            target->addMesh(mesh);
+        }
+    }
+    ~Scene() {
+        for (auto& m : meshes) target->removeMesh(m.get());
+        delete target;
+    }
+    std::vector<Geometry*> geometryList() {
+        std::vector<Geometry*> list;
+        for (auto& g : geometries) list.push_back(g.get());
+        return list;
+    }
+
+    Camera camera;
+    RenderTarget* target = nullptr;
+    std::vector<std::unique_ptr<Geometry>> geometries;
+    std::vector<std::unique_ptr<Material>> materials;
+    std::vector<std::unique_ptr<Mesh>> meshes;
+};
+
+void report(benchmark::State& state, const Render& render, int meshes) {
+    state.counters["draw_calls"] = render.drawCalls;
+    state.counters["time_per_mesh"] = benchmark::Counter((double)meshes, benchmark::Counter::kIsIterationInvariantRate |
+                                                                            benchmark::Counter::kInvert);
+}
+
+void BM_FrameRecorded(benchmark::State& state) {
+    const int meshes = (int)state.range(0);
+    const int materialCount = (int)state.range(1);
+    BenchGame game;
+    IGame::setInstance(&game);
+    FrameRecorder render;
+    render.logCalls = false;
+    Shader shader;
+    for (const char* name : {"projMat", "viewMat", "worldMat"}) shader._uniforms.push_back(new Matrix4ShaderUniform(name));
+    shader._uniforms.push_back(new Vector4ShaderUniform("color"));
+    shader._uniforms.push_back(new Vector4ShaderUniform("meshColor"));
+    render.createShader(&shader);
+    {
+        Scene scene(render, &shader, meshes, materialCount);
+        for (auto _ : state) {
+            render.beginFrame();
+            render.render();
+        }
+        report(state, render, meshes);
+        render.targets.clear();
+    }
+    render.deleteShader(&shader);
+    Render::setCurrent(nullptr);
+    IGame::setInstance(nullptr);
+}
+
+void BM_FrameOpenGLES2(benchmark::State& state) {
+    const int meshes = (int)state.range(0);
+    const int materialCount = (int)state.range(1);
+    EglHeadless* context = EglHeadless::shared(kSize, kSize);
+    if (!context) {
+        state.SkipWithError("no headless EGL context");
+        return;
+    }
+    BenchGame game;
+    IGame::setInstance(&game);
+    OpenGLES2Render* render = OpenGLES2Render::create();
+    Shader* shader = new Shader();
+    shader->_source = static_cast<char*>(std::calloc(std::strlen(kShader) + 1, 1));
+    std::memcpy(shader->_source, kShader, std::strlen(kShader));
+    render->createShader(shader);
+    {
+        Scene scene(*render, shader, meshes, materialCount);
+        render->batchGeometries(scene.geometryList());
+        for (auto _ : state) {
+            render->beginFrame();
+            render->render();
+            glFinish();
+        }
+        report(state, *render, meshes);
+        render->targets.clear();
+    }
+    render->deleteShader(shader);
+    delete shader;
+    Render::setCurrent(nullptr);
+    delete render;
+    IGame::setInstance(nullptr);
+}
+
+void sizes(benchmark::internal::Benchmark* b) {
+    for (int meshes : {1000, 10000})
+        for (int materials : {1, 50}) b->Args({meshes, materials});
+    b->ArgNames({"meshes", "materials"});
+    b->Unit(benchmark::kMicrosecond);
+}
+
+BENCHMARK(BM_FrameRecorded)->Apply(sizes);
+BENCHMARK(BM_FrameOpenGLES2)->Apply(sizes);
+
+}  // namespace
