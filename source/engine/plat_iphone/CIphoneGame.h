@@ -10,7 +10,10 @@ public:
     // then the application loop. Returns the process exit code.
     static int Start(int argc, char** argv);
 
-    // One drawn frame: the frame timer's tick, then the game's update.
+    // Launch finished: the sound system starts with the game's start-up record.
+    void applicationDidFinishLaunching();
+
+    // One drawn frame: the sound system's update, the frame timer's tick, then the game's update.
     void update();
 
     int framesRun() const { return _frames; }
