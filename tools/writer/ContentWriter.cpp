@@ -83,6 +83,20 @@ MeshData makeMesh(const std::vector<Vertex>& vertices, const std::vector<uint16_
     return m;
 }
 
+MeshData makeModelMesh(const std::vector<Vertex>& vertices, const std::vector<uint16_t>& indices) {
+    MeshData m;
+    m.attributes = {{"vertPos", 3, 0}, {"texCoords0", 2, 0}, {"vertNormal", 3, 0}, {"vertColor", 4, 1}};
+    m.vertexCount = (uint32_t)vertices.size();
+    for (const Vertex& v : vertices) {
+        for (float f : {v.position.x, v.position.y, v.position.z, v.u, v.v, v.normal.x, v.normal.y, v.normal.z})
+            putFloat(m.vertexBytes, f);
+        m.vertexBytes.insert(m.vertexBytes.end(), 4, (uint8_t)0xFF);
+    }
+    m.indices = indices;
+    boundsOf(vertices, m.boundsMin, m.boundsMax);
+    return m;
+}
+
 MeshData makeLegacyMesh(const std::vector<Vertex>& vertices, const std::vector<uint16_t>& indices) {
     MeshData m;
     m.legacy = true;
@@ -404,7 +418,7 @@ ObjectFileDesc singleShape(const std::string& name, const std::vector<Vertex>& v
     f.top.name = name;
     f.top.ranges.push_back(wholeRange(material, (uint32_t)vertices.size(), (uint32_t)indices.size()));
     f.top.properties = properties;
-    f.mesh = makeMesh(vertices, indices);
+    f.mesh = makeModelMesh(vertices, indices);
     return f;
 }
 
@@ -449,7 +463,7 @@ std::vector<ContentFile> demoContent() {
         files.push_back({"objects/demo/ball.object",
                          writeObjectFile(singleShape("ball", v, i, "model", {{"coll", "sphere"}}))});
     }
-    {   // A pillar in the oldest layout (no version tag, eleven-float vertices), cylinder body.
+    {   // A pillar in the oldest object-file layout (no version tag), cylinder body.
         std::vector<Vertex> v;
         std::vector<uint16_t> i;
         appendBox(v, i, Vec3(0, 0, 1.5f), Vec3(0.6f, 0.6f, 3));
@@ -458,7 +472,7 @@ std::vector<ContentFile> demoContent() {
         f.top.name = "pillar";
         f.top.ranges.push_back(wholeRange("model", (uint32_t)v.size(), (uint32_t)i.size()));
         f.trailingProperties = {{"coll", "cylinder_z"}, {"physics", "static_obstacle"}};
-        f.mesh = makeLegacyMesh(v, i);
+        f.mesh = makeModelMesh(v, i);
         files.push_back({"objects/demo/pillar.object", writeObjectFile(f)});
     }
     {   // The animated sign: a block with a cap child and a text child, no body.
@@ -495,7 +509,7 @@ std::vector<ContentFile> demoContent() {
         label.alignment = "CENTER";
         label.font = "dejavu_sans";
         f.top.children.push_back(label);
-        f.mesh = makeMesh(v, i);
+        f.mesh = makeModelMesh(v, i);
         files.push_back({"objects/demo/spinner.object", writeObjectFile(f)});
     }
 

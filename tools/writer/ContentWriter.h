@@ -63,6 +63,10 @@ struct Vertex {
 
 // Builds current-layout mesh data from vertices and triangles; bounds from the vertices.
 MeshData makeMesh(const std::vector<Vertex>& vertices, const std::vector<uint16_t>& indices);
+// Current-layout mesh data in the vertex layout the model shaders of both back ends read:
+// the three float attributes above and "vertColor" as four unsigned bytes (white). The Metal
+// shader classes take their vertices in one fixed layout, so meshes drawn there must match it.
+MeshData makeModelMesh(const std::vector<Vertex>& vertices, const std::vector<uint16_t>& indices);
 // Legacy-layout mesh data (11 floats a vertex; colour white).
 MeshData makeLegacyMesh(const std::vector<Vertex>& vertices, const std::vector<uint16_t>& indices);
 
