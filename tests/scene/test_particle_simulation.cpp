@@ -17,6 +17,8 @@
 #include "engine/render/PSParticleSystem.h"
 #include "engine_game/Camera.h"
 #include "engine_game/Transform.h"
+#include "engine_game/World.h"
+#include "support_world.h"
 
 using namespace particlefixtures;
 
@@ -415,22 +417,33 @@ TEST(ParticleSimulation, OffsetPullsTheEmitterTowardTheCamera) {
     expectNear(e->_position, Vector3(0, 8, 0));
 }
 
-void stderrSink(uint8_t, const char* line, void*) { std::fputs(line, stderr); }
+TEST(ParticleSimulation, OffsetBeforeAnyCameraIsPulledAtTheFirstCameraUpdate) {
+    // A still particle born at its emitter shows where the emitter stood when it spawned; a local
+    // one would show the pull twice if the late pull counted as a movement of the emitter.
+    for (const char* local : {"false", "true"}) {
+        EffectBundle bundle;
+        SpriteSet sprites;
+        sprites.add("quad", makeSprite());
+        bundle.write("fx", effect("particles_per_sec = 60 60 particle_count_max = 1 life_times = 10 : 0 : 0",
+                                  std::string("offset = 2 particles_are_local = ") + local));
+        PSParticleSystem system;
+        ASSERT_TRUE(system.init("fx", sprites.list));
+        PSEmitter* e = system.addEmitter(Vector3(0, 10, 0), "E");
+        ASSERT_NE(e, nullptr) << local;
+        expectNear(e->_position, Vector3(0, 10, 0));  // no line of sight yet: taken as it is
+        system.update(0.0f, nullptr);
+        expectNear(e->_position, Vector3(0, 10, 0));
 
-TEST(ParticleSimulationDeathTest, OffsetBeforeAnyCameraIsAProgrammingError) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_DEATH(
-        {
-            Logger::addSink(&stderrSink, nullptr);
-            EffectBundle bundle;
-            SpriteSet sprites;
-            sprites.add("quad", makeSprite());
-            bundle.write("fx", effect("", "offset = 2"));
-            PSParticleSystem system;
-            system.init("fx", sprites.list);
-            system.addEmitter(Vector3(0, 10, 0), "E");
-        },
-        "_isCameraValid");
+        Camera camera(nullptr);  // at the origin
+        system.update(kStep, &camera);
+        expectNear(e->_position, Vector3(0, 8, 0));
+        ASSERT_EQ(system.particleCount(), 1) << local;
+        expectNear(system.firstParticle()->particle->position, Vector3(0, 8, 0));
+        // From then on placing it pulls at once, as for any emitter placed after a camera.
+        e->setPosition(Vector3(0, -6, 0));
+        expectNear(e->_position, Vector3(0, -4, 0));
+        EXPECT_FALSE(e->_pullPending) << local;
+    }
 }
 
 TEST(ParticleSimulation, LocalParticlesFollowTheEmitter) {
@@ -492,6 +505,65 @@ TEST(ParticleSimulation, SeededRunsRepeatExactly) {
     const std::vector<float> first = run();
     EXPECT_GT(first.size(), 1000u);
     EXPECT_EQ(run(), first);
+}
+
+// ---- The sample effects ----
+
+// The sample "pickup" is started where a pickup lies, often while the level loads and before the
+// system's first update. Its offset then waits for the camera: the emitter must not stop the
+// program, and once the camera is known it sits half a unit toward it and runs to its end.
+TEST(ParticleSampleEffects, PickupStartedBeforeTheFirstUpdateRunsWhereTheCameraSeesIt) {
+    testsupport::TempDir documents;
+    testsupport::ScopedStores stores(testsupport::contentDir(), documents.path());
+    ReleaseLog handler;
+    {
+        World world(0);
+        PSParticleSystem* system = world.createParticleSystem("particles");
+        ASSERT_NE(system, nullptr);
+        system->_eventHandler = &handler;
+        motherRandom().seed(7);
+
+        const Vector3 at(0, 10, 0);
+        PSEmitter* pickup = system->addEmitter(at, "pickup");
+        ASSERT_NE(pickup, nullptr);
+        ASSERT_EQ(pickup->_type->offset, 0.5f);
+        expectNear(pickup->_position, at);
+
+        // A camera 10 units away: the emitter comes 0.5 units along the line toward it.
+        Camera camera(nullptr);
+        const Vector3 rows[3] = {Vector3(1, 0, 0), Vector3(0, 0, 1), Vector3(0, -1, 0)};
+        const Vector3 eye(0, 4, 8);
+        placeCamera(camera, rows, eye);
+        const Vector3 pulled = eye + (at - eye) * 0.95f;
+        system->update(1.0f / 60.0f, &camera);
+        expectNear(pickup->_position, pulled);
+
+        // The first step's ring flies out flat around the pulled position, all at one distance.
+        ASSERT_GT(system->particleCount(), 0);
+        const float travelled = 3.0f * std::pow(0.1f, 1.0f / 60.0f) * kStep;
+        for (PSParticleNode* n = system->firstParticle(); n; n = n->next) {
+            const PSParticle* p = n->particle;
+            EXPECT_STREQ(p->layerType->name, "sparkle_ring");
+            const Vector3 d = p->position - pulled;
+            EXPECT_NEAR(d.z, 0.0f, 1e-5f);
+            EXPECT_NEAR(d.length(), travelled, 1e-4f);
+        }
+        system->buildGeometry();
+        EXPECT_GT(system->_geometry->_vertexCount, 0u);
+
+        // Both layers spawn, the effect ends by itself and its owner hears it once.
+        int frames = 0;
+        for (; frames < 600 && handler.released.empty(); ++frames) {
+            expectNear(pickup->_position, pulled);
+            system->update(1.0f / 60.0f, &camera);
+        }
+        EXPECT_EQ(handler.released, std::vector<PSEmitter*>{pickup});
+        EXPECT_GT(frames, 20);  // the floating sparkles live at least 0.6 s
+        EXPECT_EQ(system->particleCount(), 0);
+        EXPECT_TRUE(system->_emitters.empty());
+        world.destroyParticleSystem(system);
+    }
+    worldtest::releaseResources();
 }
 
 // ---- Geometry ----

@@ -163,7 +163,14 @@ void PSEmitter::setPosition(const Vector3& position) {
         _position = position;
         return;
     }
-    XAssert(_system->_isCameraValid ? 1 : 0, "_isCameraValid", "source/engine/render/PSParticleSystem", __LINE__);
+    if (!_system->_isCameraValid) {
+        // Effects are started before the first frame (a pickup at load time): without a camera
+        // there is no line of sight yet, so the pull waits for the update that brings one.
+        _position = position;
+        _pullPending = true;
+        return;
+    }
+    _pullPending = false;
     const Vector3& camera = _system->_cameraPosition;
     const Vector3 d = position - camera;
     const float a = d.length();
@@ -317,6 +324,14 @@ void PSParticleSystem::update(float dt, Camera* camera) {
             _cameraRows[r] = camera->_view.row3(r);
         _cameraPosition = camera->_transform ? camera->_transform->_world.getTranslation() : Vector3();
         _isCameraValid = true;
+        // Emitters placed before any camera get their pull now, before they spawn. It counts as
+        // their placement, not as a movement that local particles would follow.
+        for (PSEmitter* emitter : _emitters) {
+            if (emitter->_pullPending) {
+                emitter->setPosition(emitter->_position);
+                emitter->resetTransform();
+            }
+        }
     }
     float backlog = (float)_backlog + dt;
     if (backlog > kBacklogLimit)

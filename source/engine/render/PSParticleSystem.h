@@ -146,8 +146,9 @@ public:
     PSEmitter(const PSEmitter&) = delete;
     PSEmitter& operator=(const PSEmitter&) = delete;
 
-    // With an offset the emitter is pulled that far toward the camera along the line of sight
-    // (the system must have had a camera in an update by then).
+    // With an offset the emitter is pulled that far toward the camera along the line of sight.
+    // Before the system has seen a camera the position is taken as it is and the pull waits for
+    // the first update with a camera.
     void setPosition(const Vector3& position);
     // Previous and delta placement := the current one (after placing the emitter by hand).
     void resetTransform();
@@ -170,6 +171,8 @@ public:
     bool _stopped = false;
     bool _spawning = true;
     bool _visible = true;  // particles of a hidden emitter are simulated, not drawn
+    // Placed with an offset while no camera was known: pulled at the next update with a camera.
+    bool _pullPending = false;
     // The particle carrying this emitter, when it was started as an embedded emitter.
     PSParticle* _carrier = nullptr;
 };
