@@ -10,14 +10,14 @@
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
-#include <png.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
+
+#include "writer/PngWriter.h"
 
 namespace {
 
@@ -30,29 +30,6 @@ struct Glyph {
     int x = 0, y = 0, width = 0, height = 0;
     int xoffset = 0, yoffset = 0, xadvance = 0;
 };
-
-bool writePng(const std::string& path, const std::vector<uint8_t>& rgba, int w, int h) {
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f)
-        return false;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
-    if (!png || !info || setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        std::fclose(f);
-        return false;
-    }
-    png_init_io(png, f);
-    png_set_IHDR(png, info, (png_uint_32)w, (png_uint_32)h, 8, PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_set_compression_level(png, 9);
-    png_write_info(png, info);
-    for (int y = 0; y < h; ++y)
-        png_write_row(png, (png_const_bytep)&rgba[(size_t)y * w * 4]);
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    return std::fclose(f) == 0;
-}
 
 void makeDir(const std::string& path) {
     std::string partial;
@@ -176,7 +153,7 @@ int main(int argc, char** argv) {
         return 1;
 
     std::string pngPath = dataDir + "/fonts/" + name + ".png";
-    if (!writePng(pngPath, page, kPageSize, kPageSize)) {
+    if (!contentwriter::writePng(pngPath, kPageSize, kPageSize, true, page, 9)) {
         std::fprintf(stderr, "font_content: cannot write %s\n", pngPath.c_str());
         return 1;
     }

@@ -2,37 +2,14 @@
 // (RGBA) and a ground TGA (24-bit, run-length). They are committed under content/data/textures;
 // run this to make them again: texture_content <content/data folder>.
 
-#include <png.h>
-
 #include <cmath>
 #include <cstdio>
 #include <string>
 #include <vector>
 
-namespace {
+#include "writer/PngWriter.h"
 
-bool writePng(const std::string& path, int width, int height, bool alpha, const std::vector<uint8_t>& pixels) {
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f)
-        return false;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
-    if (!png || !info || setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        std::fclose(f);
-        return false;
-    }
-    png_init_io(png, f);
-    png_set_IHDR(png, info, width, height, 8, alpha ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    const size_t rowBytes = (size_t)width * (alpha ? 4 : 3);
-    for (int y = 0; y < height; ++y)
-        png_write_row(png, pixels.data() + y * rowBytes);
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    return std::fclose(f) == 0;
-}
+namespace {
 
 // Run-length true-colour TGA, bottom row first; one packet per row run of equal pixels.
 bool writeTga(const std::string& path, int width, int height, const std::vector<uint8_t>& rgbTopDown) {
@@ -66,6 +43,8 @@ bool writeTga(const std::string& path, int width, int height, const std::vector<
 }
 
 }  // namespace
+
+using contentwriter::writePng;
 
 int main(int argc, char** argv) {
     if (argc != 2) {

@@ -236,6 +236,23 @@ bool deriveKey(const char* password, const uint8_t* salt, KeyMaterial& km) {
                                  km.bytes, sizeof(km.bytes));
 }
 
+// Sealing and unsealing must cut the key and the IV from the same material; `caller` names the
+// operation in the messages.
+bool startCipher(crypto::BlowfishCbc& cipher, crypto::BlowfishCbc::Direction direction, const char* password,
+                 const uint8_t* salt, const char* caller) {
+    KeyMaterial km;
+    if (!deriveKey(password, salt, km)) {
+        Logger::error("[SealedFile::%s] key derivation failed", caller);
+        return false;
+    }
+    if (!cipher.start(direction, km.bytes + SealedFile::KeyOffset, SealedFile::KeySize * 8,
+                      km.bytes + SealedFile::IvOffset)) {
+        Logger::error("[SealedFile::%s] cipher set-up failed", caller);
+        return false;
+    }
+    return true;
+}
+
 void putU64(uint8_t* at, uint64_t v) {
     for (int i = 0; i < 8; ++i)
         at[i] = (uint8_t)(v >> (8 * i));
@@ -255,16 +272,9 @@ std::unique_ptr<FileBuffer> SealedFile::seal(const FileBuffer& buffer, const cha
     for (int i = 0; i < SaltSize; ++i)
         salt[i] = (uint8_t)(std::rand() & 0xFF);
 
-    KeyMaterial km;
-    if (!deriveKey(password, salt, km)) {
-        Logger::error("[SealedFile::seal] key derivation failed");
-        return nullptr;
-    }
     crypto::BlowfishCbc cipher;
-    if (!cipher.start(crypto::BlowfishCbc::Encrypt, km.bytes + KeyOffset, KeySize * 8, km.bytes + IvOffset)) {
-        Logger::error("[SealedFile::seal] cipher set-up failed");
+    if (!startCipher(cipher, crypto::BlowfishCbc::Encrypt, password, salt, "seal"))
         return nullptr;
-    }
 
     const uint64_t size = buffer.size();
     const uint64_t pad = (BlockAlign - size % BlockAlign) % BlockAlign;
@@ -327,16 +337,9 @@ std::unique_ptr<FileBuffer> SealedFile::unseal(const FileBuffer& buffer, const c
         return nullptr;
     }
 
-    KeyMaterial km;
-    if (!deriveKey(password, src + 8, km)) {
-        Logger::error("[SealedFile::unseal] key derivation failed");
-        return nullptr;
-    }
     crypto::BlowfishCbc cipher;
-    if (!cipher.start(crypto::BlowfishCbc::Decrypt, km.bytes + KeyOffset, KeySize * 8, km.bytes + IvOffset)) {
-        Logger::error("[SealedFile::unseal] cipher set-up failed");
+    if (!startCipher(cipher, crypto::BlowfishCbc::Decrypt, password, src + 8, "unseal"))
         return nullptr;
-    }
 
     std::unique_ptr<FileBuffer> out(new FileBuffer);
     if (cipherSize > 0 && !out->reserve(cipherSize)) {

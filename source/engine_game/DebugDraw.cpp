@@ -7,15 +7,7 @@
 #include "engine/render/ResourceManager.h"
 
 DebugDrawGeometryResource::DebugDrawGeometryResource() {
-    static const char* const kNames[4] = {"vertPos", "texCoords0", "vertNormal", "vertColor"};
-    static const uint8_t kComponents[4] = {3, 2, 3, 3};
-    for (int i = 0; i < 4; ++i) {
-        GeometryAttribute attribute;
-        attribute.type = GeometryAttribute::TypeFloat;
-        attribute.components = kComponents[i];
-        attribute.name = kNames[i];
-        _attributes.push_back(attribute);
-    }
+    addElevenFloatAttributes(_attributes);
     updateStride();  // 44 bytes
     _vertices = static_cast<uint8_t*>(std::calloc(MaxVertices, _stride));
     _indices = static_cast<uint16_t*>(std::calloc(MaxIndices, sizeof(uint16_t)));

@@ -37,6 +37,21 @@ int alignmentOf(const std::string& alignment, int current) {
     return current;
 }
 
+ObjectFactory registeredClass(const ObjectClassRegistry& classes, const std::string& name) {
+    auto it = classes.find(name);
+    return it != classes.end() ? it->second : nullptr;
+}
+
+// The class named by the first "script" or "class" entry; later entries are not looked at, so
+// an unregistered name there gives null.
+template <class Properties>
+ObjectFactory classNamedBy(const Properties& properties, const ObjectClassRegistry& classes) {
+    for (const auto& p : properties)
+        if (p.first == "script" || p.first == "class")
+            return registeredClass(classes, p.second);
+    return nullptr;
+}
+
 }  // namespace
 
 void World::registerObjectClass(const std::string& name, ObjectFactory factory) {
@@ -45,25 +60,12 @@ void World::registerObjectClass(const std::string& name, ObjectFactory factory) 
 
 Object* World::instantiate(Scene* scene, Object* parent, const std::string& sourceName,
                            const PropertyMap& fileProperties, const PropertyList& sceneProperties) {
-    for (const auto& p : fileProperties) {
-        if (p.first != "script" && p.first != "class")
-            continue;
-        auto it = _objectClasses.find(p.second);
-        if (it != _objectClasses.end() && it->second)
-            return it->second(this, scene, parent);
-        break;
-    }
-    for (const auto& p : sceneProperties) {
-        if (p.first != "script" && p.first != "class")
-            continue;
-        auto it = _objectClasses.find(p.second);
-        if (it != _objectClasses.end() && it->second)
-            return it->second(this, scene, parent);
-        break;
-    }
-    auto it = _objectClasses.find(sourceName);
-    if (it != _objectClasses.end() && it->second)
-        return it->second(this, scene, parent);
+    if (ObjectFactory factory = classNamedBy(fileProperties, _objectClasses))
+        return factory(this, scene, parent);
+    if (ObjectFactory factory = classNamedBy(sceneProperties, _objectClasses))
+        return factory(this, scene, parent);
+    if (ObjectFactory factory = registeredClass(_objectClasses, sourceName))
+        return factory(this, scene, parent);
     const bool topLevel = !parent || (scene && parent == scene->_root);
     if (topLevel && _defaultFactory)
         return _defaultFactory(this, scene, parent);

@@ -20,19 +20,11 @@ struct FontVertex {
 };
 static_assert(sizeof(FontVertex) == 20, "font mesh vertices are 20 bytes");
 
-void addAttribute(Geometry& g, const char* name, uint8_t components) {
-    GeometryAttribute a;
-    a.type = GeometryAttribute::TypeFloat;
-    a.components = components;
-    a.name = name;
-    g._attributes.push_back(a);
-}
-
 }  // namespace
 
 FontMesh::FontMeshGeometry::FontMeshGeometry() {
-    addAttribute(*this, "vertPos", 3);
-    addAttribute(*this, "texCoords0", 2);
+    addFloatAttribute(_attributes, "vertPos", 3);
+    addFloatAttribute(_attributes, "texCoords0", 2);
     updateStride();
 }
 

@@ -18,21 +18,10 @@ struct TextVertex {
 };
 static_assert(sizeof(TextVertex) == 44, "text vertices are 44 bytes");
 
-void addAttribute(Geometry& g, const char* name, uint8_t components) {
-    GeometryAttribute a;
-    a.type = GeometryAttribute::TypeFloat;
-    a.components = components;
-    a.name = name;
-    g._attributes.push_back(a);
-}
-
 }  // namespace
 
 TextGeometry::TextGeometry() {
-    addAttribute(*this, "vertPos", 3);
-    addAttribute(*this, "texCoords0", 2);
-    addAttribute(*this, "vertNormal", 3);
-    addAttribute(*this, "vertColor", 3);
+    addElevenFloatAttributes(_attributes);
     updateStride();
 }
 

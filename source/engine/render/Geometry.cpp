@@ -66,6 +66,21 @@ bool readIndices(MeshReader& in, uint16_t* out, uint32_t count) {
 
 }  // namespace
 
+void addFloatAttribute(std::vector<GeometryAttribute>& attributes, const char* name, uint8_t components) {
+    GeometryAttribute a;
+    a.type = GeometryAttribute::TypeFloat;
+    a.components = components;
+    a.name = name;
+    attributes.push_back(a);
+}
+
+void addElevenFloatAttributes(std::vector<GeometryAttribute>& attributes) {
+    addFloatAttribute(attributes, "vertPos", 3);
+    addFloatAttribute(attributes, "texCoords0", 2);
+    addFloatAttribute(attributes, "vertNormal", 3);
+    addFloatAttribute(attributes, "vertColor", 3);
+}
+
 Geometry::Geometry() {}
 
 Geometry::~Geometry() {
@@ -142,17 +157,7 @@ bool Geometry::load(File& file) {
             return false;
         }
         vertexCount = floatCount / kLegacyFloatsPerVertex;
-        const struct {
-            const char* name;
-            uint8_t components;
-        } legacy[] = {{"vertPos", 3}, {"texCoords0", 2}, {"vertNormal", 3}, {"vertColor", 3}};
-        for (const auto& l : legacy) {
-            GeometryAttribute a;
-            a.type = GeometryAttribute::TypeFloat;
-            a.components = l.components;
-            a.name = l.name;
-            attributes.push_back(a);
-        }
+        addElevenFloatAttributes(attributes);
     }
     uint32_t indexCount = in.u16();
     if (!in.ok) {

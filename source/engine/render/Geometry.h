@@ -23,6 +23,13 @@ struct GeometryAttribute {
     uint32_t byteSize() const { return type == TypeFloat ? components * 4u : components; }
 };
 
+// Appends an attribute of `components` floats to a vertex layout.
+void addFloatAttribute(std::vector<GeometryAttribute>& attributes, const char* name, uint8_t components);
+// Appends the eleven-float vertex of the older mesh data, which the geometries filled in code
+// for the standard shaders use as well: "vertPos" 3, "texCoords0" 2, "vertNormal" 3 and
+// "vertColor" 3 floats (44 bytes).
+void addElevenFloatAttributes(std::vector<GeometryAttribute>& attributes);
+
 enum GeometryPrimitive { PrimitiveTriangles = 0, PrimitiveLines = 1 };
 
 class Geometry {

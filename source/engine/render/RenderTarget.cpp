@@ -20,15 +20,7 @@ static uint32_t nextPowerOfTwo(uint32_t value) {
 // ---- Full-screen quad ----
 
 RenderTarget::RenderTargetMesh::RenderTargetGeometry::RenderTargetGeometry(uint32_t width, uint32_t height) {
-    static const char* const kNames[4] = {"vertPos", "texCoords0", "vertNormal", "vertColor"};
-    static const uint8_t kComponents[4] = {3, 2, 3, 3};
-    for (int i = 0; i < 4; ++i) {
-        GeometryAttribute attribute;
-        attribute.type = GeometryAttribute::TypeFloat;
-        attribute.components = kComponents[i];
-        attribute.name = kNames[i];
-        _attributes.push_back(attribute);
-    }
+    addElevenFloatAttributes(_attributes);
     updateStride();  // 44 bytes
     _vertexCount = 4;
     _indexCount = 6;

@@ -303,15 +303,26 @@ int SoundBuffer::LoadFromMemory(const char* directory, CTokenizer& tokenizer) {
 // ---------------------------------------------------------------------------------------------
 // Decoders
 
-int LoadOgg(const char* path, uint32_t buffer) {
-    if (!path) {
-        Logger::error("[LoadOgg] Failed to load 'NULL'");
-        return 0;
+namespace {
+
+// The checks every decoder makes before touching the file; `decoder` names it in the messages.
+bool decoderArgumentsValid(const char* decoder, const char* name, uint32_t buffer) {
+    if (!name) {
+        Logger::error("[%s] Failed to load 'NULL'", decoder);
+        return false;
     }
     if (buffer == 0 || !alIsBuffer(buffer)) {
-        Logger::error("[LoadOgg] Failed to load '%s' (invalid buffer_id)", path);
-        return 0;
+        Logger::error("[%s] Failed to load '%s' (invalid buffer_id)", decoder, name);
+        return false;
     }
+    return true;
+}
+
+}  // namespace
+
+int LoadOgg(const char* path, uint32_t buffer) {
+    if (!decoderArgumentsValid("LoadOgg", path, buffer))
+        return 0;
     int error = 0;
     stb_vorbis* vorbis = stb_vorbis_open_filename(path, &error, nullptr);
     if (!vorbis) {
@@ -387,14 +398,8 @@ int waveFailed(const char* name) {
 }  // namespace
 
 int LoadWave(const char* name, uint32_t buffer) {
-    if (!name) {
-        Logger::error("[LoadSound] Failed to load 'NULL'");
+    if (!decoderArgumentsValid("LoadSound", name, buffer))
         return 0;
-    }
-    if (buffer == 0 || !alIsBuffer(buffer)) {
-        Logger::error("[LoadSound] Failed to load '%s' (invalid buffer_id)", name);
-        return 0;
-    }
     File file;
     if (!file.open(name, "rb", StoreAuto))
         return waveFailed(name);

@@ -14,10 +14,30 @@ void MetalGameShader::addStandardAttributes(bool floatColour) {
         addAttribute(GeometryAttribute::TypeUnsignedByte, 4, "vertColor");
 }
 
-void MetalGameShader::addCameraAndWorld() {
+void MetalGameShader::addCamera() {
     addUniform(0, UniformMatrix4, "projMat");
     addUniform(0, UniformMatrix4, "viewMat");
+}
+
+void MetalGameShader::addCameraAndWorld() {
+    addCamera();
     addUniform(0, UniformMatrix4, "worldMat");
+}
+
+void MetalGameShader::addLights() {
+    static const char* const kColours[4] = {"light0Color", "light1Color", "light2Color", "light3Color"};
+    static const char* const kDirections[4] = {"light0Direction", "light1Direction", "light2Direction",
+                                               "light3Direction"};
+    for (const char* name : kColours)
+        addUniform(0, UniformVector3, name);
+    for (const char* name : kDirections)
+        addUniform(0, UniformVector3, name);
+}
+
+void MetalGameShader::addPadding(int structID, int count) {
+    static const char* const kNames[3] = {"padding0", "padding1", "padding2"};
+    for (int i = 0; i < count && i < 3; ++i)
+        addUniform(structID, UniformFloat, kNames[i]);
 }
 
 DecalShader::DecalShader() {
@@ -57,35 +77,23 @@ DebugDrawShader::DebugDrawShader() {
 }
 
 MenuShader::MenuShader() {
-    addUniform(0, UniformMatrix4, "projMat");
-    addUniform(0, UniformMatrix4, "viewMat");
+    addCamera();
     addUniform(1, UniformMatrix4, "worldMat");
     addUniform(1, UniformVector4, "meshColor");
     addStandardAttributes(false);
 }
 
 ModelShader::ModelShader() {
-    addUniform(0, UniformMatrix4, "projMat");
-    addUniform(0, UniformMatrix4, "viewMat");
-    addUniform(0, UniformVector3, "light0Color");
-    addUniform(0, UniformVector3, "light1Color");
-    addUniform(0, UniformVector3, "light2Color");
-    addUniform(0, UniformVector3, "light3Color");
-    addUniform(0, UniformVector3, "light0Direction");
-    addUniform(0, UniformVector3, "light1Direction");
-    addUniform(0, UniformVector3, "light2Direction");
-    addUniform(0, UniformVector3, "light3Direction");
+    addCamera();
+    addLights();
     addUniform(0, UniformVector4, "meshColor");
     addUniform(0, UniformFloat, "morphFactor");
     addUniform(0, UniformFloat, "fogDistance");
-    addUniform(0, UniformFloat, "padding0");
-    addUniform(0, UniformFloat, "padding1");
+    addPadding(0, 2);
     addUniform(1, UniformMatrix4, "worldMat");
     addUniform(1, UniformMatrix3, "normalMat");
     addUniform(1, UniformFloat, "materialEmit");
-    addUniform(1, UniformFloat, "padding0");
-    addUniform(1, UniformFloat, "padding1");
-    addUniform(1, UniformFloat, "padding2");
+    addPadding(1, 3);
     addStandardAttributes(false);
 }
 
@@ -95,24 +103,15 @@ int ModelShader::getUniformSize() {
 }
 
 TextShader::TextShader() {
-    addUniform(0, UniformMatrix4, "projMat");
-    addUniform(0, UniformMatrix4, "viewMat");
+    addCamera();
     addUniform(1, UniformMatrix4, "worldMat");
     addUniform(1, UniformVector4, "meshColor");
     addStandardAttributes(true);
 }
 
 ModelRefShader::ModelRefShader() {
-    addUniform(0, UniformMatrix4, "projMat");
-    addUniform(0, UniformMatrix4, "viewMat");
-    addUniform(0, UniformVector3, "light0Color");
-    addUniform(0, UniformVector3, "light1Color");
-    addUniform(0, UniformVector3, "light2Color");
-    addUniform(0, UniformVector3, "light3Color");
-    addUniform(0, UniformVector3, "light0Direction");
-    addUniform(0, UniformVector3, "light1Direction");
-    addUniform(0, UniformVector3, "light2Direction");
-    addUniform(0, UniformVector3, "light3Direction");
+    addCamera();
+    addLights();
     addUniform(0, UniformFloat, "morphFactor");
     addUniform(0, UniformFloat, "materialEmit");
     addUniform(0, UniformFloat, "fogDistance");
@@ -131,19 +130,14 @@ MenuProgressbarShader::MenuProgressbarShader() {
     addCameraAndWorld();
     addUniform(0, UniformVector4, "meshColor");
     addUniform(0, UniformFloat, "progressbarIntensity");
-    addUniform(0, UniformFloat, "padding0");
-    addUniform(0, UniformFloat, "padding1");
-    addUniform(0, UniformFloat, "padding2");
+    addPadding(0, 3);
     addStandardAttributes(false);
 }
 
 UVScrollShader::UVScrollShader() {
-    addUniform(0, UniformMatrix4, "projMat");
-    addUniform(0, UniformMatrix4, "viewMat");
+    addCamera();
     addUniform(0, UniformFloat, "morphFactor");
-    addUniform(0, UniformFloat, "padding0");
-    addUniform(0, UniformFloat, "padding1");
-    addUniform(0, UniformFloat, "padding2");
+    addPadding(0, 3);
     addUniform(1, UniformMatrix4, "worldMat");
     addUniform(1, UniformVector4, "meshColor");
     addUniform(1, UniformVector3, "uvOffset");
@@ -159,9 +153,7 @@ OutlineShader::OutlineShader() {
     addCameraAndWorld();
     addUniform(0, UniformVector4, "outlineColor");
     addUniform(0, UniformFloat, "morphFactor");
-    addUniform(0, UniformFloat, "padding0");
-    addUniform(0, UniformFloat, "padding1");
-    addUniform(0, UniformFloat, "padding2");
+    addPadding(0, 3);
     addStandardAttributes(false);
 }
 

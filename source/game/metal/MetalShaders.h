@@ -13,8 +13,15 @@ int registerMetalShaders();
 class MetalGameShader : public MetalShader {
 protected:
     void addStandardAttributes(bool floatColour);
+    // mat4 "projMat", mat4 "viewMat" into struct 0.
+    void addCamera();
     // mat4 "projMat", mat4 "viewMat", mat4 "worldMat" into struct 0.
     void addCameraAndWorld();
+    // vec3 "light0Color" to "light3Color", then vec3 "light0Direction" to "light3Direction",
+    // into struct 0.
+    void addLights();
+    // Floats "padding0", "padding1", ... (count of them, at most 3) into struct structID.
+    void addPadding(int structID, int count);
 };
 
 #define ZELVAN_METAL_SHADER_NAMES(Class)                                              \
