@@ -28,9 +28,13 @@ function(zelvan_tests dir)
     set(_exe ${dir}_${_n})
     add_executable(${_exe} ${_t} ${_support})
     target_link_libraries(${_exe} PRIVATE ${ARGN} zelvan_test_support GTest::gtest GTest::gmock GTest::gtest_main)
+    set(_env "ZELVAN_CONTENT_DIR=${ZELVAN_CONTENT_DIR};ALSOFT_DRIVERS=null")
+    if(SANITIZE)
+      list(APPEND _env "LSAN_OPTIONS=suppressions=${CMAKE_CURRENT_SOURCE_DIR}/lsan-mesa.supp")
+    endif()
     gtest_discover_tests(${_exe}
       WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
-      PROPERTIES ENVIRONMENT "ZELVAN_CONTENT_DIR=${ZELVAN_CONTENT_DIR};ALSOFT_DRIVERS=null"
+      PROPERTIES ENVIRONMENT "${_env}"
       DISCOVERY_TIMEOUT 60)
   endforeach()
 endfunction()
