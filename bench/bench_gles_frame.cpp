@@ -12,7 +12,9 @@
 #include <memory>
 #include <vector>
 
+#include "DrawFixtures.h"
 #include "FrameRecorder.h"
+#include "TestSupport.h"
 #include "engine/IGame.h"
 #include "engine/render/Material.h"
 #include "engine/render/Mesh.h"
@@ -27,46 +29,10 @@ namespace {
 const int kSize = 256;
 const int kGeometries = 10;
 
-const char* const kShader = R"(
-#ifdef GL_ES
-precision mediump float;
-#endif
-#ifdef VERTEX_SHADER
-attribute vec3 vertPos;
-uniform mat4 projMat;
-uniform mat4 viewMat;
-uniform mat4 worldMat;
-void main() { gl_Position = projMat * (viewMat * (worldMat * vec4(vertPos, 1.0))); }
-#endif
-#ifdef FRAGMENT_SHADER
-uniform vec4 color;
-uniform vec4 meshColor;
-void main() { gl_FragColor = color * meshColor; }
-#endif
-)";
-
-class BenchGame : public IGame {
-public:
-    float GetWidth() override { return kSize; }
-    float GetHeight() override { return kSize; }
-};
-
+// A square of side 2 * size in the XY plane, two triangles.
 Geometry* makeQuad(float size) {
-    Geometry* g = new Geometry();
-    GeometryAttribute a;
-    a.components = 3;
-    a.name = "vertPos";
-    g->_attributes.push_back(a);
-    g->updateStride();
-    g->_vertexCount = 4;
-    g->_indexCount = 6;
-    const float v[12] = {-size, -size, 0, size, -size, 0, -size, size, 0, size, size, 0};
-    g->_vertices = static_cast<uint8_t*>(std::malloc(sizeof(v)));
-    std::memcpy(g->_vertices, v, sizeof(v));
-    const uint16_t idx[6] = {0, 1, 2, 2, 1, 3};
-    g->_indices = static_cast<uint16_t*>(std::malloc(sizeof(idx)));
-    std::memcpy(g->_indices, idx, sizeof(idx));
-    return g;
+    return drawfixtures::makePositionGeometry({-size, -size, 0, size, -size, 0, -size, size, 0, size, size, 0},
+                                              {0, 1, 2, 2, 1, 3});
 }
 
 // meshes small quads in a grid in front of a camera, spread over materials materials and ten
@@ -121,7 +87,7 @@ void report(benchmark::State& state, const Render& render, int meshes) {
 void BM_FrameRecorded(benchmark::State& state) {
     const int meshes = (int)state.range(0);
     const int materialCount = (int)state.range(1);
-    BenchGame game;
+    testsupport::FixedSizeGame game(kSize, kSize);
     IGame::setInstance(&game);
     FrameRecorder render;
     render.logCalls = false;
@@ -152,12 +118,13 @@ void BM_FrameOpenGLES2(benchmark::State& state) {
         state.SkipWithError("no headless EGL context");
         return;
     }
-    BenchGame game;
+    testsupport::FixedSizeGame game(kSize, kSize);
     IGame::setInstance(&game);
     OpenGLES2Render* render = OpenGLES2Render::create();
     Shader* shader = new Shader();
-    shader->_source = static_cast<char*>(std::calloc(std::strlen(kShader) + 1, 1));
-    std::memcpy(shader->_source, kShader, std::strlen(kShader));
+    const char* source = drawfixtures::kFlatShader;
+    shader->_source = static_cast<char*>(std::calloc(std::strlen(source) + 1, 1));
+    std::memcpy(shader->_source, source, std::strlen(source));
     render->createShader(shader);
     {
         Scene scene(*render, shader, meshes, materialCount);

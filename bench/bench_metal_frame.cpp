@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "TestSupport.h"
 #include "engine/IGame.h"
 #include "engine/MetalRender/MetalRender.h"
 #include "engine/render/Geometry.h"
@@ -19,12 +20,6 @@
 #include "game/metal/MetalShaders.h"
 
 namespace {
-
-class BenchGame : public IGame {
-public:
-    float GetWidth() override { return 320; }
-    float GetHeight() override { return 240; }
-};
 
 Geometry* makeBox() {
     auto* g = new Geometry();
@@ -49,7 +44,7 @@ Geometry* makeBox() {
 
 // meshesPerGeometry equal meshes per geometry; the screen holds `total` meshes.
 void runFrames(benchmark::State& state, int total, int meshesPerGeometry) {
-    static BenchGame game;
+    static testsupport::FixedSizeGame game(320, 240);
     IGame::setInstance(&game);
     ResourceManager::instance().resetForTests();
     registerMetalShaders();

@@ -15,12 +15,6 @@
 
 namespace {
 
-class Screen : public IGame {
-public:
-    float GetWidth() override { return 800; }
-    float GetHeight() override { return 600; }
-};
-
 struct Setup {
     Setup() : stores(testsupport::contentDir(), docs.path()) { IGame::setInstance(&screen); }
     ~Setup() {
@@ -33,7 +27,7 @@ struct Setup {
     }
     testsupport::TempDir docs;
     testsupport::ScopedStores stores;
-    Screen screen;
+    testsupport::FixedSizeGame screen{800, 600};
 };
 
 // Object files, materials and textures stay cached after the first load, as in the game.

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "TestSupport.h"
 #include "engine/utils.h"
 
 namespace {
@@ -24,9 +25,6 @@ extern "C" void* __wrap_realloc(void* p, size_t n) {
 }
 
 namespace {
-
-std::vector<std::string> g_lines;
-void recordSink(uint8_t, const char* line, void*) { g_lines.push_back(line); }
 
 TEST(BufferTest, ConstructionCapacity) {
     struct Case {
@@ -90,8 +88,7 @@ TEST(BufferTest, ResizeAndReserveGrowBySizeDifference) {
 }
 
 TEST(BufferTest, FailedGrowthEmptiesTheBufferAndWritesNothing) {
-    Logger::resetForTests();
-    Logger::addSink(&recordSink, nullptr);
+    testsupport::LogCapture log;
 
     struct Case {
         const char* name;
@@ -99,7 +96,7 @@ TEST(BufferTest, FailedGrowthEmptiesTheBufferAndWritesNothing) {
     };
     for (const Case& c : {Case{"append", true}, Case{"resize", false}}) {
         SCOPED_TRACE(c.name);
-        g_lines.clear();
+        log.clear();
         Buffer b(0);
         for (int i = 0; i < 7; ++i)
             ASSERT_TRUE(b.Append('a'));
@@ -110,8 +107,8 @@ TEST(BufferTest, FailedGrowthEmptiesTheBufferAndWritesNothing) {
         EXPECT_EQ(b.data, nullptr);
         EXPECT_EQ(b.size, 0);
         EXPECT_EQ(b.capacity, 0);
-        ASSERT_EQ(g_lines.size(), 1u);
-        EXPECT_EQ(g_lines[0], std::string("ERROR: [Buffer::SetCapacity] realloc() failed. (capacity = ") +
+        ASSERT_EQ(log.lines.size(), 1u);
+        EXPECT_EQ(log.lines[0], std::string("ERROR: [Buffer::SetCapacity] realloc() failed. (capacity = ") +
                                   (c.append ? "11" : "1003") + ")\n");
         // The buffer is usable again once memory is there.
         EXPECT_TRUE(b.Append('c'));
@@ -119,7 +116,6 @@ TEST(BufferTest, FailedGrowthEmptiesTheBufferAndWritesNothing) {
         EXPECT_EQ(b.data[0], 'c');
     }
     g_failReallocs = 0;
-    Logger::resetForTests();
 }
 
 }  // namespace

@@ -14,23 +14,12 @@ using testsupport::writeFile;
 
 namespace {
 
-std::vector<std::string> g_lines;
-void recordSink(uint8_t, const char* line, void*) { g_lines.push_back(line); }
-
-// A bundle and a documents folder of their own for every test.
+// A bundle and a documents folder of their own for every test, and the log lines it writes.
 class FileTest : public ::testing::Test {
 protected:
     FileTest() : _stores(_bundle.path(), _documents.path()) {}
-    void SetUp() override {
-        File::useDocumentsData = 1;
-        Logger::resetForTests();
-        Logger::addSink(&recordSink, nullptr);
-        g_lines.clear();
-    }
-    void TearDown() override {
-        File::useDocumentsData = 1;
-        Logger::resetForTests();
-    }
+    void SetUp() override { File::useDocumentsData = 1; }
+    void TearDown() override { File::useDocumentsData = 1; }
 
     std::string readText(const char* name, int store) {
         File f;
@@ -45,6 +34,7 @@ protected:
 
     testsupport::TempDir _bundle, _documents;
     testsupport::ScopedStores _stores;
+    testsupport::LogCapture _log;
 };
 
 TEST_F(FileTest, ReadStoreTakesTheDocumentsCopyOnlyWhenAllowedAndPresent) {
@@ -132,8 +122,8 @@ TEST_F(FileTest, ReadLineRefusesABufferWithNoRoomForACharacter) {
     ASSERT_EQ(f.open("lines.txt", "rt", StoreWrite), 1);
     char buffer[2];
     EXPECT_EQ(f.readLine(buffer, 2), nullptr);
-    ASSERT_EQ(g_lines.size(), 1u);
-    EXPECT_EQ(g_lines[0], "ERROR: [File::readLine] buffer too small (capacity = 2)\n");
+    ASSERT_EQ(_log.lines.size(), 1u);
+    EXPECT_EQ(_log.lines[0], "ERROR: [File::readLine] buffer too small (capacity = 2)\n");
 }
 
 TEST_F(FileTest, ReadAllAndUngetChar) {
@@ -179,20 +169,18 @@ TEST_F(FileTest, FailedOpenLogsOnlyWhenAsked) {
     File f;
     EXPECT_EQ(f.open("missing.txt", "rt", StoreRead, 0), 0);
     EXPECT_FALSE(f.isOpened());
-    EXPECT_TRUE(g_lines.empty());
+    EXPECT_TRUE(_log.lines.empty());
     EXPECT_EQ(f.open("missing.txt", "rt", StoreRead, 1), 0);
-    ASSERT_EQ(g_lines.size(), 1u);
+    ASSERT_EQ(_log.lines.size(), 1u);
     std::string expectedStart = "ERROR: FAILED: cannot open '" + _bundle.path() + "/data/missing.txt' cwd = '";
-    EXPECT_EQ(g_lines[0].compare(0, expectedStart.size(), expectedStart), 0) << g_lines[0];
+    EXPECT_EQ(_log.lines[0].compare(0, expectedStart.size(), expectedStart), 0) << _log.lines[0];
 }
-
-void stderrSink(uint8_t, const char* line, void*) { std::fputs(line, stderr); }
 
 using FileDeathTest = FileTest;
 
 TEST_F(FileDeathTest, BrokenModeRulesStop) {
     GTEST_FLAG_SET(death_test_style, "fast");
-    Logger::addSink(&stderrSink, nullptr);
+    testsupport::logToStderr();
     writeFile(_documents.file("t.txt"), "text");
     struct Case {
         const char* name;

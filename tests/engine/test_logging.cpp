@@ -253,12 +253,10 @@ TEST(ColourTest, ColorWithAlphaScalesChannelsAndIgnoresOldAlpha) {
     }
 }
 
-void stderrSink(uint8_t, const char* line, void*) { std::fputs(line, stderr); }
-
 TEST(ColourDeathTest, AlphaOutsideZeroToOneStops) {
     GTEST_FLAG_SET(death_test_style, "fast");
     Logger::resetForTests();
-    Logger::addSink(&stderrSink, nullptr);
+    testsupport::logToStderr();
     EXPECT_DEATH(colorWithAlpha(1.5f, 0), "source/engine/utils@599: a >= 0 && a <= 1");
     Logger::resetForTests();
 }

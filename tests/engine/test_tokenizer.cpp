@@ -27,25 +27,7 @@ std::vector<std::string> tokens(const std::string& text, uint32_t flags) {
     return out;
 }
 
-// Collects error lines while alive.
-struct LogCapture {
-    static std::vector<std::string>* lines;
-    std::vector<std::string> captured;
-    LogCapture() {
-        Logger::resetForTests();
-        lines = &captured;
-        Logger::addSink(&LogCapture::sink, nullptr);
-    }
-    ~LogCapture() {
-        Logger::resetForTests();
-        lines = nullptr;
-    }
-    static void sink(uint8_t, const char* line, void*) {
-        if (lines)
-            lines->push_back(line);
-    }
-};
-std::vector<std::string>* LogCapture::lines = nullptr;
+using testsupport::LogCapture;
 
 typedef std::vector<std::string> Tokens;
 
@@ -133,8 +115,8 @@ TEST(Tokenizer, RequiredReadsThrowAndLog) {
         } catch (const CTokenizerException& e) {
             EXPECT_STREQ(c.message, e.what());
         }
-        ASSERT_EQ(1u, log.captured.size());
-        EXPECT_EQ(std::string("ERROR: ") + c.message + "\n", log.captured[0]);
+        ASSERT_EQ(1u, log.lines.size());
+        EXPECT_EQ(std::string("ERROR: ") + c.message + "\n", log.lines[0]);
     }
     CTokenizer closed;
     EXPECT_EQ(nullptr, closed.Next(0));
@@ -284,15 +266,15 @@ TEST(Tokenizer, ReadColorClamps) {
         CTokenizer tok;
         tok.OpenMemory(c.text, (uint32_t)std::strlen(c.text), 0);
         EXPECT_EQ(c.expected, tok.read_color());
-        EXPECT_EQ(c.warnings, log.captured.size());
+        EXPECT_EQ(c.warnings, log.lines.size());
     }
     LogCapture log;
     CTokenizer tok;
     tok.OpenMemory("300 -5 10 20", 12, 0);
     tok.read_color();
-    ASSERT_EQ(2u, log.captured.size());
-    EXPECT_EQ("ERROR: [CTokenizer::read_color] WARNING: out of range (300 - 0..255)\n", log.captured[0]);
-    EXPECT_EQ("ERROR: [CTokenizer::read_color] WARNING: out of range (-5 - 0..255)\n", log.captured[1]);
+    ASSERT_EQ(2u, log.lines.size());
+    EXPECT_EQ("ERROR: [CTokenizer::read_color] WARNING: out of range (300 - 0..255)\n", log.lines[0]);
+    EXPECT_EQ("ERROR: [CTokenizer::read_color] WARNING: out of range (-5 - 0..255)\n", log.lines[1]);
 }
 
 TEST(Tokenizer, FileStreamAndReopening) {

@@ -22,13 +22,6 @@ private:
     std::unique_ptr<testsupport::ScopedStores> _stores;
 };
 
-// Collects log lines while alive.
-class LogCapture {
-public:
-    LogCapture();
-    ~LogCapture();
-    bool contains(const std::string& text) const;
-    std::vector<std::string> lines;
-};
+using testsupport::LogCapture;
 
 }  // namespace fonttest

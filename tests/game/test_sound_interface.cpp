@@ -4,10 +4,7 @@
 #include <AL/al.h>
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdlib>
-#include <functional>
-#include <thread>
 
 #include "TestSupport.h"
 #include "engine/ConfigStore.h"
@@ -17,39 +14,20 @@
 #include "engine/sound/MusicPlayer.h"
 #include "engine/sound/SoundBuffer.h"
 #include "engine/sound/sfx.h"
-#include "engine/utils.h"
 #include "game/ZelvanSoundInterface.h"
 
 namespace {
 
-std::vector<std::string>& logLines() {
-    static std::vector<std::string> lines;
-    return lines;
-}
-void captureSink(uint8_t, const char* line, void*) { logLines().push_back(line); }
-bool logContains(const std::string& text) {
-    for (const std::string& l : logLines()) {
-        if (l.find(text) != std::string::npos)
-            return true;
-    }
-    return false;
-}
+using testsupport::logContains;
+using testsupport::logLines;
+using testsupport::waitUntil;
+
 struct Setup {
     Setup() {
-        Logger::addSink(&captureSink, nullptr);
+        testsupport::captureLog();
         setenv("ALSOFT_DRIVERS", "null", 0);
     }
 } g_setup;
-
-bool waitUntil(const std::function<bool()>& test, int timeoutMs = 3000) {
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (std::chrono::steady_clock::now() < end) {
-        if (test())
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return test();
-}
 
 int busyVoices() {
     int n = 0;

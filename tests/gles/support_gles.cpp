@@ -29,21 +29,6 @@ Rgba unpack(uint32_t packed) {
                                          << want.a << ")";
 }
 
-LogLines::LogLines() {
-    Logger::resetForTests();
-    Logger::addSink(&LogLines::sink, this);
-}
-
-LogLines::~LogLines() { Logger::resetForTests(); }
-
-void LogLines::sink(uint8_t, const char* line, void* key) { static_cast<LogLines*>(key)->lines.push_back(line); }
-
-int LogLines::count(const std::string& text) const {
-    int n = 0;
-    for (const std::string& l : lines) n += l.find(text) != std::string::npos ? 1 : 0;
-    return n;
-}
-
 Geometry* makeQuad(float x0, float y0, float x1, float y1, float z, bool clockwise) {
     Geometry* g = new Geometry();
     static const char* const kNames[4] = {"vertPos", "texCoords0", "vertNormal", "vertColor"};
@@ -73,24 +58,6 @@ Geometry* makeQuad(float x0, float y0, float x1, float y1, float z, bool clockwi
     g->_boundsMax = Vector3(x1, y1, z);
     return g;
 }
-
-const char* const kFlatShader = R"(
-#ifdef GL_ES
-precision mediump float;
-#endif
-#ifdef VERTEX_SHADER
-attribute vec3 vertPos;
-uniform mat4 projMat;
-uniform mat4 viewMat;
-uniform mat4 worldMat;
-void main() { gl_Position = projMat * (viewMat * (worldMat * vec4(vertPos, 1.0))); }
-#endif
-#ifdef FRAGMENT_SHADER
-uniform vec4 color;
-uniform vec4 meshColor;
-void main() { gl_FragColor = color * meshColor; }
-#endif
-)";
 
 const char* const kCopyShader = R"(
 #ifdef GL_ES

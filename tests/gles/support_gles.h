@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "DrawFixtures.h"
 #include "TestSupport.h"
-#include "engine/IGame.h"
 #include "engine/math.h"
 #include "engine/render/Geometry.h"
 #include "engine/render/Material.h"
@@ -37,31 +37,12 @@ Rgba unpack(uint32_t packed);
 Geometry* makeQuad(float x0, float y0, float x1, float y1, float z = 0, bool clockwise = false);
 
 // Shader texts of the tests.
-extern const char* const kFlatShader;     // color * meshColor through the three matrices
+using drawfixtures::kFlatShader;          // color * meshColor through the three matrices
 extern const char* const kCopyShader;     // tex0 on a quad already in clip space
 extern const char* const kTexturedShader; // tex0 * meshColor through the three matrices
 
-// Collects every log line written while it lives (no other sinks meanwhile).
-class LogLines {
-public:
-    LogLines();
-    ~LogLines();
-    int count(const std::string& text) const;
-    std::vector<std::string> lines;
-
-private:
-    static void sink(uint8_t, const char* line, void* key);
-};
-
-class FixedSizeGame : public IGame {
-public:
-    FixedSizeGame(float w, float h) : _w(w), _h(h) {}
-    float GetWidth() override { return _w; }
-    float GetHeight() override { return _h; }
-
-private:
-    float _w, _h;
-};
+using LogLines = testsupport::LogCapture;
+using testsupport::FixedSizeGame;
 
 // A renderer on the process's headless context, with everything a test makes released after it.
 class GlesTest : public ::testing::Test {

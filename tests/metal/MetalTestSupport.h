@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "TestSupport.h"
 #include "engine/IGame.h"
 #include "engine/MetalRender/MetalRender.h"
 #include "engine/plat_linux/metal/Metal.h"
@@ -88,6 +89,10 @@ protected:
     static mtl::TexturePtr metalTexture(Texture* texture);
     // Draws every target once inside one display refresh; returns the frame's command buffer.
     mtl::CommandBufferPtr drawFrame();
+    // With the GPU held back, three frames are drawn and a fourth is started on a thread of its
+    // own: it must wait until one step of the GPU completes the first. Checks that, releases the
+    // GPU and returns the fourth frame's command buffer (null if it never came).
+    mtl::CommandBufferPtr fourthFrameWaitsForTheFirst();
 
     MetalRender* render = nullptr;
     std::unique_ptr<ViewStandin> view;

@@ -1,8 +1,10 @@
 #include "MetalTestSupport.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 
 #include "engine/render/RenderTarget.h"
 #include "engine/render/ResourceManager.h"
@@ -27,15 +29,8 @@ struct RegisterCapture {
     RegisterCapture() { Logger::addSink(&captureSink, nullptr); }
 } g_registerCapture;
 
-class TestGame : public IGame {
-public:
-    float GetWidth() override { return width; }
-    float GetHeight() override { return height; }
-    float width = 320, height = 240;
-};
-
-TestGame& testGame() {
-    static TestGame game;
+testsupport::FixedSizeGame& testGame() {
+    static testsupport::FixedSizeGame game(320, 240);
     return game;
 }
 
@@ -243,6 +238,35 @@ mtl::CommandBufferPtr MetalRenderTest::drawFrame() {
         render->beginFrame();
         render->render();
     });
+}
+
+mtl::CommandBufferPtr MetalRenderTest::fourthFrameWaitsForTheFirst() {
+    render->device->holdGpu();
+    std::vector<mtl::CommandBufferPtr> frames;
+    for (int i = 0; i < 3; ++i)
+        frames.push_back(drawFrame());
+    std::atomic<bool> done{false};
+    mtl::CommandBufferPtr fourthFrame;
+    std::thread fourth([&] {
+        fourthFrame = drawFrame();
+        done = true;
+    });
+    testsupport::waitUntil([&] { return render->inFlight->waiting() != 0; }, 1000);
+    EXPECT_EQ(render->inFlight->waiting(), 1);
+    EXPECT_FALSE(done);
+    EXPECT_EQ(frames[0]->status(), mtl::CommandBufferStatusCommitted);
+    render->device->stepGpu(1);
+    fourth.join();
+    EXPECT_TRUE(done);
+    EXPECT_EQ(frames[0]->status(), mtl::CommandBufferStatusCompleted);
+    EXPECT_EQ(frames[1]->status(), mtl::CommandBufferStatusCommitted);
+    render->device->releaseGpu();
+    render->device->waitGpuIdle();
+    EXPECT_TRUE(fourthFrame);
+    if (fourthFrame) {
+        EXPECT_EQ(fourthFrame->status(), mtl::CommandBufferStatusCompleted);
+    }
+    return fourthFrame;
 }
 
 }  // namespace metaltest

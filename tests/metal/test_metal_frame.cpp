@@ -21,14 +21,21 @@ using namespace metaltest;
 
 namespace {
 
-bool waitUntil(const std::function<bool()>& condition) {
-    for (int i = 0; i < 2000; ++i) {
-        if (condition())
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+// beginDrawable of one more frame, on a thread of its own: it blocks while every lane is still in
+// use. The caller joins the thread and finishes the frame with drawable and pass.
+struct BeginOnThread {
+    explicit BeginOnThread(ViewStandin& view)
+        : drawable(view.layer.nextDrawable()), pass(view.descriptorFor(drawable)) {
+        thread = std::thread([this] {
+            MetalRender::beginDrawable(pass);
+            began = true;
+        });
     }
-    return condition();
-}
+    mtl::DrawablePtr drawable;
+    mtl::RenderPassDescriptorPtr pass;
+    std::atomic<bool> began{false};
+    std::thread thread;
+};
 
 class MetalFrame : public MetalRenderTest {};
 
@@ -119,25 +126,19 @@ TEST_F(MetalFrame, AHeldBackGpuMakesTheFourthFrameWaitForTheFirst) {
         EXPECT_EQ(cb->status(), mtl::CommandBufferStatusCommitted);
     EXPECT_EQ(render->inFlight->value(), 0);
 
-    std::atomic<bool> began{false};
-    mtl::DrawablePtr d = view->layer.nextDrawable();
-    mtl::RenderPassDescriptorPtr pass = view->descriptorFor(d);
-    std::thread fourth([&] {
-        MetalRender::beginDrawable(pass);
-        began = true;
-    });
-    ASSERT_TRUE(waitUntil([&] { return render->inFlight->waiting() == 1; }));
+    BeginOnThread fourth(*view);
+    ASSERT_TRUE(testsupport::waitUntil([&] { return render->inFlight->waiting() == 1; }, 2000));
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    EXPECT_FALSE(began);
+    EXPECT_FALSE(fourth.began);
 
     render->device->stepGpu(1);
-    fourth.join();
-    EXPECT_TRUE(began);
+    fourth.thread.join();
+    EXPECT_TRUE(fourth.began);
     EXPECT_EQ(frames[0]->status(), mtl::CommandBufferStatusCompleted);
     EXPECT_EQ(frames[1]->status(), mtl::CommandBufferStatusCommitted);
     EXPECT_TRUE(frames[0]->drawables()[0]->presented());
     render->render();
-    MetalRender::presentDrawable(d, pass);
+    MetalRender::presentDrawable(fourth.drawable, fourth.pass);
     render->device->releaseGpu();
     render->device->waitGpuIdle();
     EXPECT_EQ(render->inFlight->value(), 3);
@@ -157,23 +158,17 @@ TEST_F(MetalFrame, ALaneIsNotRewrittenWhileItsLastFrameIsOnTheGpu) {
     view->layer.setDrawablesAvailable(true);
     EXPECT_EQ(render->inFlight->value(), 2);
 
-    std::atomic<bool> began{false};
-    mtl::DrawablePtr d = view->layer.nextDrawable();
-    mtl::RenderPassDescriptorPtr pass = view->descriptorFor(d);
-    std::thread fourth([&] {
-        MetalRender::beginDrawable(pass);
-        began = true;
-    });
+    BeginOnThread fourth(*view);
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
-    EXPECT_FALSE(began);
+    EXPECT_FALSE(fourth.began);
     render->device->stepGpu(1);
-    fourth.join();
+    fourth.thread.join();
     EXPECT_EQ(first->status(), mtl::CommandBufferStatusCompleted);
     // The lane is free: new vertices and uniforms may go into it.
     dynamic->_vertices[0] ^= 0x55;
     mesh->_worldMatrix = Matrix4::translation(Vector3(5, 0, 0));
     render->render();
-    MetalRender::presentDrawable(d, pass);
+    MetalRender::presentDrawable(fourth.drawable, fourth.pass);
     render->device->releaseGpu();
 }
 

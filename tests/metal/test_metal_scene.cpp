@@ -3,9 +3,7 @@
 // the reflection. The scene is built in code by buildScene; the world's demo scene can take its
 // place there, and every check below stays as it is.
 
-#include <atomic>
-#include <chrono>
-#include <thread>
+#include <tuple>
 
 #include "MetalTestSupport.h"
 #include "engine/render/Texture.h"
@@ -199,28 +197,7 @@ TEST_F(MetalScene, DrawsEveryTargetWithOneEncoderAndRepeatedMeshesInstanced) {
 
 TEST_F(MetalScene, AHeldBackGpuMakesTheFourthFrameOfTheSceneWaitForTheFirst) {
     buildScene();
-    render->device->holdGpu();
-    std::vector<mtl::CommandBufferPtr> frames;
-    for (int i = 0; i < 3; ++i)
-        frames.push_back(drawFrame());
-    std::atomic<bool> done{false};
-    mtl::CommandBufferPtr fourthFrame;
-    std::thread fourth([&] {
-        fourthFrame = drawFrame();
-        done = true;
-    });
-    for (int i = 0; i < 1000 && render->inFlight->waiting() == 0; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    EXPECT_EQ(render->inFlight->waiting(), 1);
-    EXPECT_FALSE(done);
-    EXPECT_EQ(frames[0]->status(), mtl::CommandBufferStatusCommitted);
-    render->device->stepGpu(1);
-    fourth.join();
-    EXPECT_EQ(frames[0]->status(), mtl::CommandBufferStatusCompleted);
-    EXPECT_EQ(frames[1]->status(), mtl::CommandBufferStatusCommitted);
-    render->device->releaseGpu();
-    render->device->waitGpuIdle();
-    EXPECT_EQ(fourthFrame->status(), mtl::CommandBufferStatusCompleted);
+    fourthFrameWaitsForTheFirst();
 }
 
 }  // namespace

@@ -8,37 +8,6 @@
 
 namespace renderfixtures {
 
-LogCapture::LogCapture() {
-    Logger::resetForTests();
-    Logger::addSink(&LogCapture::sink, this);
-}
-
-LogCapture::~LogCapture() { Logger::resetForTests(); }
-
-void LogCapture::sink(uint8_t, const char* line, void* key) {
-    static_cast<LogCapture*>(key)->_lines.push_back(line);
-}
-
-int LogCapture::count(const std::string& text) const {
-    int n = 0;
-    for (const std::string& l : _lines)
-        n += l.find(text) != std::string::npos ? 1 : 0;
-    return n;
-}
-
-std::vector<std::string> LogCapture::errors() const {
-    std::vector<std::string> out;
-    for (std::string l : _lines) {
-        if (l.compare(0, 7, "ERROR: ") != 0)
-            continue;
-        l.erase(0, 7);
-        while (!l.empty() && l.back() == '\n')
-            l.pop_back();
-        out.push_back(l);
-    }
-    return out;
-}
-
 static void pngWriteToVector(png_structp png, png_bytep data, png_size_t length) {
     auto* out = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(png));
     out->insert(out->end(), data, data + length);

@@ -1,6 +1,6 @@
 #pragma once
-// Fixtures of the render tests: captured log lines, PNG images written with libpng, TGA and PVR
-// headers, mesh data in both layouts, and files opened from a temporary folder.
+// Fixtures of the render tests: PNG images written with libpng, TGA and PVR headers, mesh data in
+// both layouts, and files opened from a temporary folder.
 
 #include <cstdint>
 #include <memory>
@@ -12,23 +12,7 @@
 
 namespace renderfixtures {
 
-// Collects every log line written while it lives (no other sinks meanwhile).
-class LogCapture {
-public:
-    LogCapture();
-    ~LogCapture();
-    const std::vector<std::string>& lines() const { return _lines; }
-    // Lines holding text, counted.
-    int count(const std::string& text) const;
-    bool has(const std::string& text) const { return count(text) > 0; }
-    // Error lines only ("ERROR: " prefix dropped, trailing newline dropped).
-    std::vector<std::string> errors() const;
-    void clear() { _lines.clear(); }
-
-private:
-    static void sink(uint8_t, const char* line, void* key);
-    std::vector<std::string> _lines;
-};
+using testsupport::LogCapture;
 
 // A PNG in memory through libpng. pixels: rows top to bottom, packed as libpng expects for the
 // colour type and depth (16-bit samples big-endian); palette entries are RGB triples.

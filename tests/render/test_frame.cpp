@@ -5,14 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "DrawFixtures.h"
 #include "FrameRecorder.h"
+#include "TestSupport.h"
 #include "engine/IGame.h"
 #include "engine/bounds.h"
 #include "engine/clock.h"
@@ -57,33 +57,9 @@ public:
     const float* value(const char* name) { return static_cast<const float*>(getUniform(name)->getValue()); }
 };
 
-class FixedSizeGame : public IGame {
-public:
-    FixedSizeGame(float w, float h) : _w(w), _h(h) { IGame::setInstance(this); }
-    ~FixedSizeGame() override { IGame::setInstance(nullptr); }
-    float GetWidth() override { return _w; }
-    float GetHeight() override { return _h; }
-
-private:
-    float _w, _h;
-};
-
+// A slanted quad across the cube from (-1, -1, -1) to (1, 1, 1), two triangles.
 Geometry* makeGeometry() {
-    Geometry* g = new Geometry();
-    GeometryAttribute pos;
-    pos.components = 3;
-    pos.name = "vertPos";
-    g->_attributes.push_back(pos);
-    g->updateStride();
-    g->_vertexCount = 4;
-    g->_indexCount = 6;
-    const float v[12] = {-1, -1, -1, 1, -1, -1, -1, 1, 1, 1, 1, 1};
-    g->_vertices = static_cast<uint8_t*>(std::malloc(sizeof(v)));
-    std::memcpy(g->_vertices, v, sizeof(v));
-    const uint16_t idx[6] = {0, 1, 2, 2, 1, 3};
-    g->_indices = static_cast<uint16_t*>(std::malloc(sizeof(idx)));
-    std::memcpy(g->_indices, idx, sizeof(idx));
-    return g;
+    return drawfixtures::makePositionGeometry({-1, -1, -1, 1, -1, -1, -1, 1, 1, 1, 1, 1}, {0, 1, 2, 2, 1, 3});
 }
 
 // One recorder with targets, shaders, materials, geometries and meshes it cleans up after.
@@ -469,7 +445,8 @@ TEST_F(Frame, NothingIsDrawnForAnIncompleteMesh) {
 }
 
 TEST_F(Frame, TheScreenTargetTakesTheHostSize) {
-    FixedSizeGame game(480.7f, 320.2f);
+    testsupport::FixedSizeGame game(480.7f, 320.2f);
+    IGame::setInstance(&game);
     RenderTarget* a = target("a");
     RenderTarget* b = target("b");
     EXPECT_EQ(b->_width, 480);
@@ -479,9 +456,8 @@ TEST_F(Frame, TheScreenTargetTakesTheHostSize) {
     EXPECT_EQ(a->_index, 0u);
     EXPECT_EQ(b->_index, 1u);
     EXPECT_EQ(render.targets.front(), b);
+    IGame::setInstance(nullptr);
 }
-
-void stderrSink(uint8_t, const char* line, void*) { std::fputs(line, stderr); }
 
 class LinesOfAThirdKind : public Geometry {
 public:
@@ -497,7 +473,7 @@ TEST_F(Frame, APrimitiveTypeOtherThanTrianglesOrLinesStops) {
     x->_geometry = &odd;
     EXPECT_DEATH(
         {
-            Logger::addSink(stderrSink, nullptr);
+            testsupport::logToStderr();
             render.renderMesh(x);
         },
         "source/engine/render/Render@[0-9]+: !\"ide nem juthatunk\"");

@@ -241,7 +241,7 @@ TEST(GeometryBounds, ComputeBoundsOverIndexRanges) {
         g.computeBounds(c.first, c.count, lo, hi);
         EXPECT_EQ(c.min, lo);
         EXPECT_EQ(c.max, hi);
-        EXPECT_EQ(c.logged, log.has("[Geometry::computeBounds]"));
+        EXPECT_EQ(c.logged, log.contains("[Geometry::computeBounds]"));
     }
 }
 

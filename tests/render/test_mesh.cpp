@@ -184,7 +184,7 @@ TEST(MeshUniforms, TypeMismatchesAreLoggedAndKeepNoOverride) {
     bare._material = &noShader;
     bare.setUniformFloat("strength", 1);
     EXPECT_TRUE(bare._uniformOverrides.empty());
-    EXPECT_TRUE(log.lines().empty());
+    EXPECT_TRUE(log.lines.empty());
 }
 
 TEST(TriangleAdjacency, TrianglesSharingTwoVerticesAreNeighbours) {
@@ -247,7 +247,7 @@ TEST(TriangleAdjacency, RangesOutsideTheGeometryBuildNothing) {
         adj.build(*g, c.first, c.count);
         EXPECT_TRUE(adj._faces.empty());
         EXPECT_TRUE(adj._mirrors.empty());
-        EXPECT_TRUE(log.has("[TriangleAdjacency::build]"));
+        EXPECT_TRUE(log.contains("[TriangleAdjacency::build]"));
     }
     TriangleAdjacency adj;
     adj.build(*g, 0, 1);

@@ -271,7 +271,7 @@ TEST_P(DefinitionMessages, AreLoggedAndReadingGoesOn) {
     Loaded fx(c.file);
     EXPECT_TRUE(fx.ok) << log.all();
     for (const std::string& m : c.messages)
-        EXPECT_TRUE(log.has(withPath(m, fx.file()))) << "missing: " << withPath(m, fx.file()) << "\n" << log.all();
+        EXPECT_TRUE(log.contains(withPath(m, fx.file()))) << "missing: " << withPath(m, fx.file()) << "\n" << log.all();
     EXPECT_EQ(fx.system._layerTypes.size(), c.layers);
     EXPECT_EQ(fx.system._emitterTypes.size(), c.emitters);
 }
@@ -366,7 +366,7 @@ TEST_P(DefinitionFailures, FailTheWholeFolder) {
     EXPECT_FALSE(system.init("fx", sprites.list));
     const std::string path = "fx/emitters.txt";
     for (const std::string& m : c.messages)
-        EXPECT_TRUE(log.has(withPath(m, path))) << "missing: " << withPath(m, path) << "\n" << log.all();
+        EXPECT_TRUE(log.contains(withPath(m, path))) << "missing: " << withPath(m, path) << "\n" << log.all();
     EXPECT_EQ(system._layerTypes.size(), c.layersKept);
     EXPECT_EQ(system.particleCount(), 0);
     EXPECT_TRUE(system._emitters.empty());
@@ -449,7 +449,7 @@ TEST(ParticleDefinitions, PreInitKeepsNamesBeforeAnError) {
     std::vector<std::string> names;
     system.preInit("fx", names);
     EXPECT_EQ(names, std::vector<std::string>{"a.object"});
-    EXPECT_TRUE(log.has("[PSParticleSystem::preInit] failed: '<CTokenizer::Skip> Wrong token (received: "
+    EXPECT_TRUE(log.contains("[PSParticleSystem::preInit] failed: '<CTokenizer::Skip> Wrong token (received: "
                         "\"b.object\", expected: \"=\").\n' (fx/emitters.txt)"))
         << log.all();
 }
@@ -461,7 +461,7 @@ TEST(ParticleDefinitions, PreInitOfAMissingFolderIsQuietlyEmpty) {
     std::vector<std::string> names = {"stale"};
     system.preInit("nowhere", names);
     EXPECT_TRUE(names.empty());
-    EXPECT_FALSE(log.has("PSParticleSystem")) << log.all();
+    EXPECT_FALSE(log.contains("PSParticleSystem")) << log.all();
 }
 
 }  // namespace

@@ -4,12 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <set>
 #include <vector>
 
+#include "DrawFixtures.h"
 #include "TestSupport.h"
 #include "engine/bounds.h"
 #include "engine/render/Material.h"
@@ -22,20 +22,11 @@ namespace {
 
 // A small triangle list whose positions span the unit cube around the origin.
 Geometry* makeGeometry(uint32_t triangles = 2) {
-    Geometry* g = new Geometry();
-    GeometryAttribute pos;
-    pos.components = 3;
-    pos.name = "vertPos";
-    g->_attributes.push_back(pos);
-    g->updateStride();
-    g->_vertexCount = 4;
-    g->_indexCount = triangles * 3;
-    const float v[12] = {-0.5f, -0.5f, -0.5f, 0.5f, -0.5f, -0.5f, -0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f};
-    g->_vertices = static_cast<uint8_t*>(std::malloc(sizeof(v)));
-    std::memcpy(g->_vertices, v, sizeof(v));
-    g->_indices = static_cast<uint16_t*>(std::calloc(g->_indexCount, 2));
-    for (uint32_t i = 0; i < g->_indexCount; ++i) g->_indices[i] = (uint16_t)(i % 4);
-    return g;
+    std::vector<uint16_t> indices(triangles * 3);
+    for (size_t i = 0; i < indices.size(); ++i)
+        indices[i] = (uint16_t)(i % 4);
+    return drawfixtures::makePositionGeometry(
+        {-0.5f, -0.5f, -0.5f, 0.5f, -0.5f, -0.5f, -0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f}, indices);
 }
 
 Material* makeMaterial(int blendMode, int orderID) {

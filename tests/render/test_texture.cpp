@@ -31,6 +31,23 @@ struct Loaded {
     Texture texture;
 };
 
+// A file the loader must refuse, and a part of the error line it must write.
+struct RefusedCase {
+    const char* name;
+    std::vector<uint8_t> bytes;
+    const char* message;
+};
+
+void expectRefused(const std::vector<RefusedCase>& cases) {
+    for (const RefusedCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        LogCapture log;
+        Loaded l(c.bytes);
+        expectNotLoaded(l.texture);
+        EXPECT_TRUE(log.contains(c.message)) << (log.lines.empty() ? "" : log.lines[0]);
+    }
+}
+
 // TGA pixel data for top-down RGB(A) rows: bottom row first, BGR(A) order.
 std::vector<uint8_t> tgaPixels(const std::vector<uint8_t>& rgb, uint32_t w, uint32_t h, uint32_t bpp) {
     std::vector<uint8_t> out;
@@ -138,23 +155,12 @@ TEST(TexturePng, DamagedOrOversizedFilesAreRefused) {
     std::vector<uint8_t> badCrc = makePng(small);
     badCrc[40] ^= 0xff;
 
-    struct Case {
-        const char* name;
-        std::vector<uint8_t> bytes;
-        const char* message;
-    } cases[] = {
+    expectRefused({
         {"wider than 65535", makePng(wide), "[Texture::load] PNG size 65536x1 is beyond 65535 on a side"},
         {"truncated", cut, "[Texture::load] PNG: file truncated"},
         {"no signature", badSignature, "[Texture::load] PNG signature missing"},
         {"damaged chunk", badCrc, "[Texture::load] PNG: "},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        LogCapture log;
-        Loaded l(c.bytes);
-        expectNotLoaded(l.texture);
-        EXPECT_TRUE(log.has(c.message)) << (log.lines().empty() ? "" : log.lines()[0]);
-    }
+    });
 }
 
 // ---- TGA ----
@@ -228,11 +234,7 @@ TEST(TextureTga, OtherHeadersDepthsAndShortDataAreRefused) {
     withColourMap[1] = 1;
     std::vector<uint8_t> withOrigin = tgaHeader(2, 2, 2, 24);
     withOrigin[8] = 4;
-    struct Case {
-        const char* name;
-        std::vector<uint8_t> bytes;
-        const char* message;
-    } cases[] = {
+    expectRefused({
         {"image id", concat(withId, pattern(2, 2, 4)), "neither an uncompressed nor a run-length"},
         {"colour map", concat(withColourMap, pattern(2, 2, 3)), "neither an uncompressed nor a run-length"},
         {"x origin", concat(withOrigin, pattern(2, 2, 3)), "neither an uncompressed nor a run-length"},
@@ -246,14 +248,7 @@ TEST(TextureTga, OtherHeadersDepthsAndShortDataAreRefused) {
          "TGA run-length data truncated"},
         {"huge run-length image in a tiny file", concat(tgaHeader(10, 65535, 65535, 32), {0xff, 1, 2, 3, 4}),
          "TGA data truncated: 65535x65535 pixels"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        LogCapture log;
-        Loaded l(c.bytes);
-        expectNotLoaded(l.texture);
-        EXPECT_TRUE(log.has(c.message)) << (log.lines().empty() ? "" : log.lines()[0]);
-    }
+    });
 }
 
 // ---- PVR ----
@@ -321,7 +316,8 @@ TEST(TexturePvr, UnsizedFormatsAndImpossibleHeadersAreRefusedBeforeAnyLevel) {
         Loaded l(c.bytes);
         expectNotLoaded(l.texture);
         EXPECT_EQ(0, l.texture._width);
-        EXPECT_TRUE(log.has(std::string("[Texture::load] ") + c.message)) << (log.lines().empty() ? "" : log.lines()[0]);
+        EXPECT_TRUE(log.contains(std::string("[Texture::load] ") + c.message))
+            << (log.lines.empty() ? "" : log.lines[0]);
     }
     // The metadata-beyond-the-file case: the claimed size decides, not the bytes that follow.
     std::vector<uint8_t> meta = pvrHeader(6, 0, 4, 4, 1);

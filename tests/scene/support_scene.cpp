@@ -1,12 +1,9 @@
 #include "support_scene.h"
 
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
+#include <vector>
 
-#include "engine/render/Geometry.h"
-#include "engine/utils.h"
+#include "DrawFixtures.h"
 
 namespace scenetest {
 
@@ -29,55 +26,17 @@ bool allFinite(const Matrix4& m) {
 }
 
 Geometry* makeBoxGeometry(const Vector3& min, const Vector3& max) {
-    Geometry* g = new Geometry();
-    GeometryAttribute pos;
-    pos.type = GeometryAttribute::TypeFloat;
-    pos.components = 3;
-    pos.name = "vertPos";
-    g->_attributes.push_back(pos);
-    g->updateStride();
-    g->_vertexCount = 8;
-    g->_vertices = (uint8_t*)std::malloc(8 * g->_stride);
-    float* v = (float*)g->_vertices;
+    std::vector<float> corners;
     for (int i = 0; i < 8; ++i) {
-        v[i * 3 + 0] = (i & 1) ? max.x : min.x;
-        v[i * 3 + 1] = (i & 2) ? max.y : min.y;
-        v[i * 3 + 2] = (i & 4) ? max.z : min.z;
+        corners.push_back((i & 1) ? max.x : min.x);
+        corners.push_back((i & 2) ? max.y : min.y);
+        corners.push_back((i & 4) ? max.z : min.z);
     }
-    static const uint16_t kIndices[36] = {0, 1, 3, 0, 3, 2, 4, 6, 7, 4, 7, 5, 0, 4, 5, 0, 5, 1,
-                                          2, 3, 7, 2, 7, 6, 0, 2, 6, 0, 6, 4, 1, 5, 7, 1, 7, 3};
-    g->_indexCount = 36;
-    g->_indices = (uint16_t*)std::malloc(sizeof(kIndices));
-    std::memcpy(g->_indices, kIndices, sizeof(kIndices));
+    Geometry* g = drawfixtures::makePositionGeometry(corners, {0, 1, 3, 0, 3, 2, 4, 6, 7, 4, 7, 5, 0, 4, 5, 0, 5, 1,
+                                                               2, 3, 7, 2, 7, 6, 0, 2, 6, 0, 6, 4, 1, 5, 7, 1, 7, 3});
     g->_boundsMin = min;
     g->_boundsMax = max;
     return g;
-}
-
-namespace {
-void captureSink(uint8_t, const char* line, void* key) {
-    static_cast<LogCapture*>(key)->lines.push_back(line ? line : "");
-}
-}  // namespace
-
-namespace {
-void stderrSink(uint8_t, const char* line, void*) { std::fprintf(stderr, "%s\n", line ? line : ""); }
-}  // namespace
-
-void logToStderr() { Logger::addSink(&stderrSink, nullptr); }
-
-LogCapture::LogCapture() {
-    Logger::resetForTests();
-    Logger::addSink(&captureSink, this);
-}
-
-LogCapture::~LogCapture() { Logger::resetForTests(); }
-
-bool LogCapture::contains(const std::string& text) const {
-    for (const std::string& l : lines)
-        if (l.find(text) != std::string::npos)
-            return true;
-    return false;
 }
 
 }  // namespace scenetest

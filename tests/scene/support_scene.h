@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "TestSupport.h"
 #include "engine/math.h"
 
 class Geometry;
@@ -19,16 +20,7 @@ bool allFinite(const Matrix4& m);
 // A box from min to max: 8 vertices ("vertPos" only), 36 indices.
 Geometry* makeBoxGeometry(const Vector3& min, const Vector3& max);
 
-// Sends log lines to stderr as well (for death tests, which read stderr).
-void logToStderr();
-
-// Collects error and message lines while alive.
-class LogCapture {
-public:
-    LogCapture();
-    ~LogCapture();
-    bool contains(const std::string& text) const;
-    std::vector<std::string> lines;
-};
+using testsupport::LogCapture;
+using testsupport::logToStderr;
 
 }  // namespace scenetest

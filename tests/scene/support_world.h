@@ -22,13 +22,7 @@ namespace worldtest {
 namespace cw = contentwriter;
 
 // The host's logical screen for camera aspects.
-class FixedScreen : public IGame {
-public:
-    FixedScreen(float w, float h) : width(w), height(h) {}
-    float GetWidth() override { return width; }
-    float GetHeight() override { return height; }
-    float width, height;
-};
+using FixedScreen = testsupport::FixedSizeGame;
 
 // Empties the resource caches, freeing the fonts too (the worlds using them must be gone).
 void releaseResources();

@@ -28,6 +28,19 @@ Mesh* boxMesh(Geometry* g) {
     return m;
 }
 
+// A node with one child, each holding a box mesh; the geometry outlives both.
+struct NodeAndChild {
+    NodeAndChild() {
+        node.addMesh(mesh);
+        child->addMesh(childMesh);
+    }
+    std::unique_ptr<Geometry> geometry{scenetest::makeBoxGeometry(Vector3(), Vector3(1, 1, 1))};
+    Object node{nullptr};
+    Object* child = new Object(&node);
+    Mesh* mesh = boxMesh(geometry.get());
+    Mesh* childMesh = boxMesh(geometry.get());
+};
+
 Vector3 rowsOf(const Matrix4& m, Vector3 rows[3]) {
     for (int i = 0; i < 3; ++i)
         rows[i] = m.row3(i);
@@ -102,64 +115,52 @@ TEST(ObjectTest, FirstMeshCreatesBoundsAndMeshesFollowTheNode) {
 }
 
 TEST(ObjectTest, ApplyLightsFillsOnlyTheSlotsItHas) {
-    std::unique_ptr<Geometry> g(scenetest::makeBoxGeometry(Vector3(), Vector3(1, 1, 1)));
-    Object node(nullptr);
-    Object* child = new Object(&node);
-    Mesh* mesh = boxMesh(g.get());
-    Mesh* childMesh = boxMesh(g.get());
-    node.addMesh(mesh);
-    child->addMesh(childMesh);
+    NodeAndChild t;
     Light old(nullptr), l0(nullptr), l1(nullptr);
-    for (Light*& slot : mesh->_lights)
+    for (Light*& slot : t.mesh->_lights)
         slot = &old;
 
-    node.addLight(&l0);
-    node.addLight(&l1);
-    EXPECT_EQ(mesh->_lights[0], &l0);
-    EXPECT_EQ(mesh->_lights[1], &l1);
-    EXPECT_EQ(mesh->_lights[2], &old);
-    EXPECT_EQ(mesh->_lights[3], &old);
-    EXPECT_EQ(childMesh->_lights[1], &l1) << "lights reach the descendants";
-    EXPECT_EQ(child->_lights.size(), 2u);
+    t.node.addLight(&l0);
+    t.node.addLight(&l1);
+    EXPECT_EQ(t.mesh->_lights[0], &l0);
+    EXPECT_EQ(t.mesh->_lights[1], &l1);
+    EXPECT_EQ(t.mesh->_lights[2], &old);
+    EXPECT_EQ(t.mesh->_lights[3], &old);
+    EXPECT_EQ(t.childMesh->_lights[1], &l1) << "lights reach the descendants";
+    EXPECT_EQ(t.child->_lights.size(), 2u);
 
     // Only four reach the meshes; the list keeps all of them.
     Light e0(nullptr), e1(nullptr), e2(nullptr);
     for (Light* l : {&e0, &e1, &e2})
-        node.addLight(l);
-    EXPECT_EQ(node._lights.size(), 5u);
-    EXPECT_EQ(mesh->_lights[3], &e1);
+        t.node.addLight(l);
+    EXPECT_EQ(t.node._lights.size(), 5u);
+    EXPECT_EQ(t.mesh->_lights[3], &e1);
 }
 
 TEST(ObjectTest, ColourStaysOnTheNodeWhileHiddenReachesTheSubtree) {
-    std::unique_ptr<Geometry> g(scenetest::makeBoxGeometry(Vector3(), Vector3(1, 1, 1)));
-    Object node(nullptr);
-    Object* child = new Object(&node);
-    Mesh* mesh = boxMesh(g.get());
-    Mesh* childMesh = boxMesh(g.get());
-    node.addMesh(mesh);
-    child->addMesh(childMesh);
+    NodeAndChild t;
 
-    node.setColor(Vector4(1, 0, 0, 0.5f));
-    EXPECT_EQ(mesh->_colour, Vector4(1, 0, 0, 0.5f));
-    EXPECT_EQ(childMesh->_colour, Vector4(1, 1, 1, 1));
+    t.node.setColor(Vector4(1, 0, 0, 0.5f));
+    EXPECT_EQ(t.mesh->_colour, Vector4(1, 0, 0, 0.5f));
+    EXPECT_EQ(t.childMesh->_colour, Vector4(1, 1, 1, 1));
 
-    node.setHidden(true);
-    EXPECT_EQ(mesh->_hidden, 1);
-    EXPECT_EQ(childMesh->_hidden, 1);
-    EXPECT_EQ(child->_hidden, 1);
+    t.node.setHidden(true);
+    EXPECT_EQ(t.mesh->_hidden, 1);
+    EXPECT_EQ(t.childMesh->_hidden, 1);
+    EXPECT_EQ(t.child->_hidden, 1);
 
-    node.setBlocking(false);
-    EXPECT_EQ(child->_blocking, 0);
-    child->setBlockingSelf(true);
-    node.setBlockingSelf(true);
-    EXPECT_EQ(node._blocking, 1);
-    node.setBlockingWhenHidden(true);
-    EXPECT_EQ(node._hitWhenHidden, 1);
-    EXPECT_EQ(child->_hitWhenHidden, 0);
+    t.node.setBlocking(false);
+    EXPECT_EQ(t.child->_blocking, 0);
+    t.child->setBlockingSelf(true);
+    t.node.setBlockingSelf(true);
+    EXPECT_EQ(t.node._blocking, 1);
+    t.node.setBlockingWhenHidden(true);
+    EXPECT_EQ(t.node._hitWhenHidden, 1);
+    EXPECT_EQ(t.child->_hitWhenHidden, 0);
 
-    node.setOffDistanceSq(400);
-    EXPECT_EQ(mesh->_visibilityDistanceSq, 400);
-    EXPECT_EQ(childMesh->_visibilityDistanceSq, 10000000.0f);
+    t.node.setOffDistanceSq(400);
+    EXPECT_EQ(t.mesh->_visibilityDistanceSq, 400);
+    EXPECT_EQ(t.childMesh->_visibilityDistanceSq, 10000000.0f);
 }
 
 TEST(ObjectTest, SourceNameFallsBackToTheName) {

@@ -375,7 +375,7 @@ TEST(ParticleSimulation, UnknownEmitterNamesGiveNone) {
     LogLines log;
     EXPECT_EQ(sim.add("nope"), nullptr);
     EXPECT_EQ(sim.add(""), nullptr);
-    EXPECT_TRUE(log.has("[PSParticleSystem::addEmitter] Hiba: nincs 'nope' nevu emitter")) << log.all();
+    EXPECT_TRUE(log.contains("[PSParticleSystem::addEmitter] Hiba: nincs 'nope' nevu emitter")) << log.all();
     EXPECT_TRUE(sim.system._emitters.empty());
 }
 

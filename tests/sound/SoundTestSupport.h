@@ -3,9 +3,10 @@
 // capture, and a sound system set up on OpenAL Soft's null device.
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
+
+#include "TestSupport.h"
 
 namespace soundtest {
 
@@ -34,15 +35,16 @@ std::vector<uint8_t> makeWave(const WaveLayout& layout);
 // Full path of a committed fixture in tests/sound/data.
 std::string fixture(const char* name);
 
-// Every log line written since the last clear (errors begin with "ERROR: ").
-void clearLog();
-const std::vector<std::string>& logLines();
-bool logContains(const std::string& text);
+// Every log line written since the last clear (errors begin with "ERROR: "): the sound tests
+// capture the whole process's log.
+using testsupport::clearLog;
+using testsupport::logContains;
+using testsupport::logLines;
 
 // sfx_Init with the game's settings (16 voices, no streaming thread) unless told otherwise.
 int initSound(int maxVoices = 16, bool streamThread = false, bool priorityGain = false);
 
 // Polls until the test holds or the time runs out.
-bool waitUntil(const std::function<bool()>& test, int timeoutMs = 3000);
+using testsupport::waitUntil;
 
 }  // namespace soundtest

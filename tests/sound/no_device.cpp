@@ -12,27 +12,17 @@
 #include "engine/sound/SoundBuffer.h"
 #include "engine/sound/sfx.h"
 #include "engine/tokenizer.h"
-#include "engine/utils.h"
 #include "game/ZelvanSoundInterface.h"
 
 namespace {
 
-std::vector<std::string>& logLines() {
-    static std::vector<std::string> lines;
-    return lines;
-}
-void captureSink(uint8_t, const char* line, void*) { logLines().push_back(line); }
-bool logContains(const std::string& text) {
-    for (const std::string& l : logLines()) {
-        if (l.find(text) != std::string::npos)
-            return true;
-    }
-    return false;
-}
+using testsupport::logContains;
+using testsupport::logLines;
+
 struct NoDevice {
     NoDevice() {
         setenv("ALSOFT_DRIVERS", "none", 1);
-        Logger::addSink(&captureSink, nullptr);
+        testsupport::captureLog();
     }
 } g_noDevice;
 

@@ -1,35 +1,19 @@
 #include "SoundTestSupport.h"
 
-#include <chrono>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <thread>
 
 #include "TestSupport.h"
 #include "engine/sound/sfx.h"
-#include "engine/utils.h"
 
 namespace soundtest {
 
 namespace {
 
-std::vector<std::string>& lines() {
-    static std::vector<std::string> l;
-    return l;
-}
-
-void captureSink(uint8_t, const char* line, void*) {
-    lines().push_back(line);
-    // Death tests read stderr: failed assertions go there too.
-    if (std::strncmp(line, "ERROR: XASSERT", 14) == 0)
-        std::fputs(line, stderr);
-}
-
 struct RegisterCapture {
     RegisterCapture() {
-        Logger::addSink(&captureSink, nullptr);
+        // Death tests read stderr: failed assertions go there too.
+        testsupport::captureLog("ERROR: XASSERT");
         // Run by hand, the tests still use OpenAL Soft's null device, as under CTest.
         setenv("ALSOFT_DRIVERS", "null", 0);
     }
@@ -107,16 +91,6 @@ std::string fixture(const char* name) {
     return here.substr(0, here.find_last_of('/')) + "/data/" + name;
 }
 
-void clearLog() { lines().clear(); }
-const std::vector<std::string>& logLines() { return lines(); }
-bool logContains(const std::string& text) {
-    for (const std::string& l : lines()) {
-        if (l.find(text) != std::string::npos)
-            return true;
-    }
-    return false;
-}
-
 int initSound(int maxVoices, bool streamThread, bool priorityGain) {
     SfxInitParams p;
     p.pitchIntervalMs = 66;
@@ -127,16 +101,6 @@ int initSound(int maxVoices, bool streamThread, bool priorityGain) {
     p.useStreamThread = streamThread ? 1 : 0;
     p.priorityGain = priorityGain ? 1 : 0;
     return sfx_Init(p);
-}
-
-bool waitUntil(const std::function<bool()>& test, int timeoutMs) {
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (std::chrono::steady_clock::now() < end) {
-        if (test())
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return test();
 }
 
 }  // namespace soundtest

@@ -18,32 +18,7 @@
 
 namespace particlefixtures {
 
-// Every log line written while it lives (other sinks are dropped meanwhile).
-class LogLines {
-public:
-    LogLines() {
-        Logger::resetForTests();
-        Logger::addSink(&LogLines::sink, this);
-    }
-    ~LogLines() { Logger::resetForTests(); }
-    int count(const std::string& text) const {
-        int n = 0;
-        for (const std::string& l : lines)
-            n += l.find(text) != std::string::npos ? 1 : 0;
-        return n;
-    }
-    bool has(const std::string& text) const { return count(text) > 0; }
-    std::string all() const {
-        std::string out;
-        for (const std::string& l : lines)
-            out += l;
-        return out;
-    }
-    std::vector<std::string> lines;
-
-private:
-    static void sink(uint8_t, const char* line, void* key) { static_cast<LogLines*>(key)->lines.push_back(line); }
-};
+using LogLines = testsupport::LogCapture;
 
 enum SpriteLayout {
     SpriteBytes36 = 36,  // position, uv, normal floats, colour bytes

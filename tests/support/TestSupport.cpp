@@ -1,14 +1,17 @@
 #include "TestSupport.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "engine/file.h"
 #include "engine/plat_linux/PlatformPaths.h"
+#include "engine/utils.h"
 
 namespace testsupport {
 
@@ -86,6 +89,95 @@ void ByteWriter::str16(const std::string& s) {
 void ByteWriter::raw(const void* data, size_t n) {
     const uint8_t* p = static_cast<const uint8_t*>(data);
     bytes.insert(bytes.end(), p, p + n);
+}
+
+namespace {
+
+void captureSink(uint8_t, const char* line, void* key) {
+    static_cast<LogCapture*>(key)->lines.push_back(line ? line : "");
+}
+
+std::string& echoPrefix() {
+    static std::string prefix;
+    return prefix;
+}
+
+void processSink(uint8_t, const char* line, void*) {
+    if (!line)
+        line = "";
+    logLines().push_back(line);
+    if (!echoPrefix().empty() && std::strncmp(line, echoPrefix().c_str(), echoPrefix().size()) == 0)
+        std::fputs(line, stderr);
+}
+
+void stderrSink(uint8_t, const char* line, void*) { std::fputs(line ? line : "", stderr); }
+
+}  // namespace
+
+LogCapture::LogCapture() {
+    Logger::resetForTests();
+    Logger::addSink(&captureSink, this);
+}
+
+LogCapture::~LogCapture() { Logger::resetForTests(); }
+
+int LogCapture::count(const std::string& text) const {
+    int n = 0;
+    for (const std::string& l : lines)
+        n += l.find(text) != std::string::npos ? 1 : 0;
+    return n;
+}
+
+std::string LogCapture::all() const {
+    std::string out;
+    for (const std::string& l : lines)
+        out += l;
+    return out;
+}
+
+std::vector<std::string> LogCapture::errors() const {
+    std::vector<std::string> out;
+    for (std::string l : lines) {
+        if (l.compare(0, 7, "ERROR: ") != 0)
+            continue;
+        l.erase(0, 7);
+        while (!l.empty() && l.back() == '\n')
+            l.pop_back();
+        out.push_back(l);
+    }
+    return out;
+}
+
+void captureLog(const char* prefix) {
+    echoPrefix() = prefix ? prefix : "";
+    Logger::addSink(&processSink, nullptr);
+}
+
+std::vector<std::string>& logLines() {
+    static std::vector<std::string> lines;
+    return lines;
+}
+
+void clearLog() { logLines().clear(); }
+
+bool logContains(const std::string& text) {
+    for (const std::string& l : logLines()) {
+        if (l.find(text) != std::string::npos)
+            return true;
+    }
+    return false;
+}
+
+void logToStderr() { Logger::addSink(&stderrSink, nullptr); }
+
+bool waitUntil(const std::function<bool()>& test, int timeoutMs) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (std::chrono::steady_clock::now() < end) {
+        if (test())
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return test();
 }
 
 }  // namespace testsupport
