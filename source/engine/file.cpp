@@ -6,7 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "engine/plat_linux/PlatformPaths.h"
+#include "engine/platform.h"
 #include "engine/utils.h"
 
 static const char* const kFileSource = "source/engine/file";
