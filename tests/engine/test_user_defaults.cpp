@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <unistd.h>
 
 #include "TestSupport.h"
+#include "engine/file.h"
 #include "engine/plat_linux/LocalNotifications.h"
 #include "engine/plat_linux/PlatformPaths.h"
 #include "engine/platform.h"
@@ -77,6 +79,23 @@ TEST_F(UserDefaultsTest, RefusesKeysAndValuesThatWouldBreakTheFile) {
     EXPECT_FALSE(getUserDefaultBool("line"));
     EXPECT_FALSE(getUserDefaultBool("sound_disabled"));
     EXPECT_EQ(testsupport::readFile(_dir.file(".userdefaults")), "good=1\n");
+}
+
+TEST_F(UserDefaultsTest, AFailedWriteKeepsTheOldFile) {
+    platform::setUserDefault("sound_disabled", "1");
+    const std::string before = testsupport::readFile(_dir.file(".userdefaults"));
+    ASSERT_EQ(before, "sound_disabled=1\n");
+    // The temporary file is a link to a device on which every write fails for want of space.
+    ASSERT_EQ(symlink("/dev/full", _dir.file(".userdefaults.tmp").c_str()), 0);
+    platform::setUserDefault("speed_pref", "12.25");
+    EXPECT_EQ(testsupport::readFile(_dir.file(".userdefaults")), before);
+    EXPECT_FALSE(pathExists(_dir.file(".userdefaults.tmp").c_str()));  // the failed temporary is gone
+    platform::reloadUserDefaults();
+    EXPECT_TRUE(getUserDefaultBool("sound_disabled"));
+
+    // With room again, the next write goes through.
+    platform::setUserDefault("speed_pref", "12.25");
+    EXPECT_EQ(testsupport::readFile(_dir.file(".userdefaults")), "sound_disabled=1\nspeed_pref=12.25\n");
 }
 
 TEST(PlatformPathsTest, BundleAndDocumentsPaths) {
