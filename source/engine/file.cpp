@@ -2,11 +2,12 @@
 
 #include <cerrno>
 #include <cstdarg>
+#include <cstdint>
 #include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "engine/plat_linux/PlatformPaths.h"
+#include "engine/platform.h"
 #include "engine/utils.h"
 
 static const char* const kFileSource = "source/engine/file";
@@ -46,11 +47,32 @@ int File::open(const char* name, const char* mode, int store, int logFailure) {
     // glibc ignores 't'; the mode text is handed over as given.
     _handle = std::fopen(path.c_str(), _mode);
     if (_handle) {
-        std::fseek(_handle, 0, SEEK_END);
-        long end = std::ftell(_handle);
-        _size = end < 0 ? 0 : (uint32_t)end;
-        std::fseek(_handle, 0, SEEK_SET);
-        return 1;
+        // A folder opens for reading too and measures as an absurd length; a pipe or device has
+        // no length at all. Reads are sized by the length, so only regular files are read.
+        struct stat st;
+        const char* refused = nullptr;
+        if (fstat(fileno(_handle), &st) != 0)
+            refused = "cannot be examined";
+        else if (S_ISDIR(st.st_mode))
+            refused = "is a folder";
+        else if (mode[0] == 'r' && !S_ISREG(st.st_mode))
+            refused = "is no regular file";
+        int64_t end = -1;
+        if (!refused && fseeko(_handle, 0, SEEK_END) == 0)
+            end = (int64_t)ftello(_handle);
+        if (!refused && mode[0] == 'r' && (end < 0 || end > (int64_t)UINT32_MAX))
+            refused = end < 0 ? "cannot be measured" : "is too large";
+        if (!refused) {
+            _size = end < 0 ? 0 : end > (int64_t)UINT32_MAX ? UINT32_MAX : (uint32_t)end;
+            fseeko(_handle, 0, SEEK_SET);
+            return 1;
+        }
+        std::fclose(_handle);
+        _handle = nullptr;
+        _mode[0] = 0;
+        if (logFailure == 1)
+            Logger::error("[File::open] '%s' %s", path.c_str(), refused);
+        return 0;
     }
     _mode[0] = 0;
     if (logFailure == 1) {
@@ -135,7 +157,16 @@ int File::readAll(Buffer& buffer, int zeroTerminate) {
     XAssert(isOpened() ? 1 : 0, "isOpened()", kFileSource, 143);
     XAssert(!binaryMode() ? 1 : 0, "!binaryMode()", kFileSource, 170);
     buffer.Clear();
-    buffer.Reserve((int32_t)_size + 1);
+    // The buffer counts in signed 32 bits: a file it cannot hold is refused before any byte is
+    // stored, and the size measured at open is only a hint (the file may have grown since).
+    if ((uint64_t)_size + 1 > (uint64_t)INT32_MAX) {
+        Logger::error("[File::readAll] file too large (%u bytes)", _size);
+        return 0;
+    }
+    if (!buffer.Reserve((int32_t)_size + 1)) {
+        Logger::error("[File::readAll] out of memory (%u bytes)", _size);
+        return 0;
+    }
     int c;
     while ((c = std::fgetc(_handle)) != EOF) {
         if (!buffer.Append((uint8_t)c))

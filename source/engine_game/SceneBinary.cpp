@@ -4,7 +4,7 @@
 
 #include "engine/ConfigStore.h"
 #include "engine/file.h"
-#include "engine/plat_linux/PlatformPaths.h"
+#include "engine/platform.h"
 #include "engine/render/ResourceManager.h"
 #include "engine/utils.h"
 #include "engine_game/BinaryReader.h"

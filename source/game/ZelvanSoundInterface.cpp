@@ -6,7 +6,7 @@
 #include "engine/ConfigStore.h"
 #include "engine/FileBuffer.h"
 #include "engine/file.h"
-#include "engine/plat_linux/PlatformPaths.h"
+#include "engine/platform.h"
 #include "engine/sound/MusicPlayer.h"
 #include "engine/sound/SoundBuffer.h"
 #include "engine/sound/sfx.h"

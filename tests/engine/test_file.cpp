@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 #include "TestSupport.h"
@@ -174,6 +175,53 @@ TEST_F(FileTest, FailedOpenLogsOnlyWhenAsked) {
     ASSERT_EQ(_log.lines.size(), 1u);
     std::string expectedStart = "ERROR: FAILED: cannot open '" + _bundle.path() + "/data/missing.txt' cwd = '";
     EXPECT_EQ(_log.lines[0].compare(0, expectedStart.size(), expectedStart), 0) << _log.lines[0];
+}
+
+TEST_F(FileTest, OnlyRegularFilesOpenForReading) {
+    writeFile(_bundle.file("data/folder/inside.txt"), "x");
+    struct Case {
+        const char* path;
+        const char* mode;
+        const char* reason;  // null: opens
+    };
+    const std::string folder = _bundle.file("data/folder");
+    const Case cases[] = {
+        {folder.c_str(), "rt", "is a folder"},
+        {folder.c_str(), "rb", "is a folder"},
+        {"/dev/null", "rb", "is no regular file"},
+        {"/dev/null", "wb", nullptr},  // writing to a device is the caller's business
+        {nullptr, "rb", nullptr},      // the file inside the folder
+    };
+    for (const Case& c : cases) {
+        std::string path = c.path ? c.path : _bundle.file("data/folder/inside.txt");
+        SCOPED_TRACE(path + " " + c.mode);
+        _log.clear();
+        File f;
+        EXPECT_EQ(f.open(path.c_str(), c.mode, StoreRaw, 1), c.reason ? 0 : 1);
+        EXPECT_EQ(f.isOpened(), !c.reason);
+        if (c.reason) {
+            EXPECT_EQ(f.size(), 0u);
+            ASSERT_EQ(_log.lines.size(), 1u);
+            EXPECT_EQ(_log.lines[0], "ERROR: [File::open] '" + path + "' " + c.reason + "\n");
+            _log.clear();
+            EXPECT_EQ(f.open(path.c_str(), c.mode, StoreRaw, 0), 0);
+            EXPECT_TRUE(_log.lines.empty());
+        }
+    }
+}
+
+TEST_F(FileTest, ReadAllRefusesAFileItsBufferCannotHold) {
+    // A sparse file: 2 GiB measured, no block written, so nothing is read before the refusal.
+    std::string path = _documents.file("huge.txt");
+    writeFile(path, "");
+    ASSERT_EQ(truncate(path.c_str(), (off_t)INT32_MAX), 0);
+    File f;
+    ASSERT_EQ(f.open("huge.txt", "rt", StoreWrite, 1), 1);
+    EXPECT_EQ(f.size(), (uint32_t)INT32_MAX);
+    Buffer buffer;
+    EXPECT_EQ(f.readAll(buffer, 1), 0);
+    EXPECT_EQ(buffer.size, 0);
+    EXPECT_TRUE(_log.contains("[File::readAll] file too large (2147483647 bytes)"));
 }
 
 using FileDeathTest = FileTest;

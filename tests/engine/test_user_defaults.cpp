@@ -1,11 +1,16 @@
-// The platform's user defaults over their small file, and the bundle and documents paths.
+// The platform services' Linux stand-ins: user defaults over their small file, the bundle and
+// documents paths, local notifications.
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <unistd.h>
 
 #include "TestSupport.h"
+#include "engine/file.h"
+#include "engine/plat_linux/LocalNotifications.h"
 #include "engine/plat_linux/PlatformPaths.h"
+#include "engine/platform.h"
 
 namespace {
 
@@ -76,6 +81,23 @@ TEST_F(UserDefaultsTest, RefusesKeysAndValuesThatWouldBreakTheFile) {
     EXPECT_EQ(testsupport::readFile(_dir.file(".userdefaults")), "good=1\n");
 }
 
+TEST_F(UserDefaultsTest, AFailedWriteKeepsTheOldFile) {
+    platform::setUserDefault("sound_disabled", "1");
+    const std::string before = testsupport::readFile(_dir.file(".userdefaults"));
+    ASSERT_EQ(before, "sound_disabled=1\n");
+    // The temporary file is a link to a device on which every write fails for want of space.
+    ASSERT_EQ(symlink("/dev/full", _dir.file(".userdefaults.tmp").c_str()), 0);
+    platform::setUserDefault("speed_pref", "12.25");
+    EXPECT_EQ(testsupport::readFile(_dir.file(".userdefaults")), before);
+    EXPECT_FALSE(pathExists(_dir.file(".userdefaults.tmp").c_str()));  // the failed temporary is gone
+    platform::reloadUserDefaults();
+    EXPECT_TRUE(getUserDefaultBool("sound_disabled"));
+
+    // With room again, the next write goes through.
+    platform::setUserDefault("speed_pref", "12.25");
+    EXPECT_EQ(testsupport::readFile(_dir.file(".userdefaults")), "sound_disabled=1\nspeed_pref=12.25\n");
+}
+
 TEST(PlatformPathsTest, BundleAndDocumentsPaths) {
     testsupport::ScopedStores stores("/bundle/root", "/docs/root");
     std::string out;
@@ -85,6 +107,34 @@ TEST(PlatformPathsTest, BundleAndDocumentsPaths) {
     EXPECT_EQ(out, "/docs/root/profile.dat");
     getBundleDataPath(out, nullptr);
     EXPECT_EQ(out, "/bundle/root/data/");
+}
+
+TEST(LocalNotificationsTest, RecordsEachCallAndAppendsItToTheDocumentsLog) {
+    testsupport::TempDir docs;
+    testsupport::ScopedStores stores(testsupport::contentDir(), docs.path());
+    platform::clearNotificationRecords();
+
+    cancelLocalNotifications();  // clears the badge even with nothing scheduled
+    EXPECT_EQ(platform::applicationBadge(), 0);
+    scheduleLocalNotification("Come back", 0.0);  // due at once, still with the badge
+    scheduleLocalNotification("Two\nlines", 120.0);
+    EXPECT_EQ(platform::applicationBadge(), 1);
+    ASSERT_EQ(platform::scheduledNotifications().size(), 2u);
+    const platform::NotificationCall& late = platform::scheduledNotifications()[1];
+    EXPECT_EQ(late.text, "Two\nlines");
+    EXPECT_NEAR(late.fireTime - platform::scheduledNotifications()[0].fireTime, 120.0, 1.0);
+    cancelLocalNotifications();
+    EXPECT_TRUE(platform::scheduledNotifications().empty());
+    EXPECT_EQ(platform::applicationBadge(), 0);
+    EXPECT_EQ(platform::notificationCalls().size(), 4u);
+
+    std::string log = testsupport::readFile(platform::notificationLogPath());
+    EXPECT_EQ(platform::notificationLogPath(), docs.file("notifications.log"));
+    EXPECT_EQ(log.find("cancel badge=0\n"), 0u);
+    EXPECT_NE(log.find(" badge=1 text=Come back\n"), std::string::npos);
+    EXPECT_NE(log.find(" badge=1 text=Two lines\n"), std::string::npos);
+    EXPECT_EQ(log.rfind("cancel badge=0\n"), log.size() - 15);
+    platform::clearNotificationRecords();
 }
 
 }  // namespace

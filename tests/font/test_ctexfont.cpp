@@ -300,3 +300,43 @@ TEST_F(CTexFontTest, AlignmentPlacesEachLine) {
 }
 
 }  // namespace
+
+TEST_F(CTexFontTest, HugeMetricsAreClampedNotOverflowed) {
+    // outline is added to lineHeight and to every xadvance; either may be as large as a long holds.
+    const float limit = 16777216.0f;
+    struct Case {
+        const char* name;
+        const char* outline;
+        const char* lineHeight;
+        float expectedLineHeight, expectedAdvanceA;  // 'A' advances 7 before the outline
+    };
+    const Case cases[] = {
+        {"huge outline", "9223372036854775807", "10", limit, limit},
+        {"huge line height", "1", "9223372036854775807", limit, 8},
+        {"hugely negative outline", "-9223372036854775808", "10", -limit, -limit},
+        {"largest that fits", "16777206", "10", limit, 16777213},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string text = fontfixture::fntText();
+        text.replace(text.find("outline=0"), 9, std::string("outline=") + c.outline);
+        text.replace(text.find("lineHeight=10"), 13, std::string("lineHeight=") + c.lineHeight);
+        testsupport::LogCapture log;
+        load(text);
+        EXPECT_EQ(font._lineHeight, c.expectedLineHeight);
+        EXPECT_EQ(font._glyphs['A'].xadvance, c.expectedAdvanceA);
+        bool clamped = std::string(c.name) != "largest that fits";
+        EXPECT_EQ(log.contains("[CTexFont::Load] line height or advance out of range"), clamped);
+    }
+}
+
+TEST_F(CTexFontTest, VerticalCentringOfABlockTallerThanAnInt) {
+    // 129 lines of 2^24 make a block of 2^31 + 2^24: its half is placed exactly, not wrapped.
+    std::string text = fontfixture::fntText();
+    text.replace(text.find("lineHeight=10"), 13, "lineHeight=16777216");
+    load(text);
+    font.layoutText(0, 0, (std::string(128, '\n') + "A").c_str(), kWhite, 2 | CTexFont::MultiLine);
+    ASSERT_EQ(font._layoutVertices.size(), 4u);
+    const double dy = -(16777216.0 * 129) / 2;
+    EXPECT_EQ(font._layoutVertices[0].y, (float)(128 * 16777216.0 - 8 + dy));
+}

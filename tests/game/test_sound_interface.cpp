@@ -43,9 +43,8 @@ float gainOf(SoundInstance* voice) {
 }
 
 std::string sampleTablePlainText() {
-    std::string here = __FILE__;
-    std::string root = here.substr(0, here.rfind("/tests/"));
-    return testsupport::readFile(root + "/tools/content/sound.txt");
+    // Not __FILE__: a compiler cache with a base folder makes it relative to the build folder.
+    return testsupport::readFile(std::string(ZELVAN_TESTS_DIR) + "/../tools/content/sound.txt");
 }
 
 class SoundFrontEnd : public ::testing::Test {

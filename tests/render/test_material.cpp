@@ -244,3 +244,14 @@ TEST_F(MaterialFiles, TokenizerErrorsEndParsingKeepingWhatWasRead) {
         c.check(*m);
     }
 }
+
+TEST_F(MaterialFiles, AShaderNamingAFolderIsRefused) {
+    // A folder opens for reading and used to measure as 4 GiB, which the shader then allocated.
+    writeFile(_bundle.file("data/particles/spark.txt"), std::string("x"));
+    Material* m = load("shader = particles\n");
+    ASSERT_NE(nullptr, m);
+    EXPECT_EQ(nullptr, m->_shader);
+    EXPECT_EQ(0u, ResourceManager::instance()._shaders.count("particles"));
+    ASSERT_EQ(_allErrors.size(), 1u);
+    EXPECT_EQ(_allErrors[0], "[File::open] '" + _bundle.file("data/particles") + "' is a folder");
+}

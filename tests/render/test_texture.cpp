@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <png.h>
+#include <zlib.h>
 
 #include <cstring>
 
@@ -139,11 +140,65 @@ TEST(TexturePng, OtherColourTypesAndDepthsAreRefused) {
     }
 }
 
-TEST(TexturePng, DamagedOrOversizedFilesAreRefused) {
+// A PNG written chunk by chunk: an RGB header claiming any size, and one tiny compressed row.
+std::vector<uint8_t> headerOnlyPng(uint32_t width, uint32_t height) {
+    std::vector<uint8_t> out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+    auto be32 = [](std::vector<uint8_t>& v, uint32_t x) {
+        for (int shift = 24; shift >= 0; shift -= 8)
+            v.push_back((uint8_t)(x >> shift));
+    };
+    auto chunk = [&](const char* type, const std::vector<uint8_t>& data) {
+        be32(out, (uint32_t)data.size());
+        std::vector<uint8_t> body(type, type + 4);
+        body.insert(body.end(), data.begin(), data.end());
+        out.insert(out.end(), body.begin(), body.end());
+        be32(out, (uint32_t)crc32(0, body.data(), (uInt)body.size()));
+    };
+    std::vector<uint8_t> ihdr;
+    be32(ihdr, width);
+    be32(ihdr, height);
+    ihdr.insert(ihdr.end(), {8, PNG_COLOR_TYPE_RGB, 0, 0, 0});
+    chunk("IHDR", ihdr);
+    uint8_t row[4] = {0, 1, 2, 3};
+    uLongf packedSize = 64;
+    std::vector<uint8_t> packed(packedSize);
+    compress(packed.data(), &packedSize, row, sizeof(row));
+    packed.resize(packedSize);
+    chunk("IDAT", packed);
+    chunk("IEND", {});
+    return out;
+}
+
+TEST(TexturePng, OversizedHeadersAreRefusedBeforeAnyAllocation) {
+    std::vector<uint8_t> claim = headerOnlyPng(65535, 65535);
+    EXPECT_LT(claim.size(), 80u);  // a few dozen bytes claiming 17 GB of pixels
     PngSpec wide;
-    wide.width = 65536;  // one more than a side may hold
+    wide.width = 8193;  // one more than a side may hold
     wide.height = 1;
-    wide.pixels.assign(65536 * 3, 7);
+    wide.pixels.assign(8193 * 3, 7);
+    PngSpec tall = wide;
+    tall.width = 1;
+    tall.height = 8193;
+    expectRefused({
+        {"65535 x 65535 in a tiny file", claim,
+         "[Texture::load] PNG: Invalid IHDR data (Image height exceeds user limit in IHDR)"},
+        {"8193 wide", makePng(wide), "[Texture::load] PNG: Invalid IHDR data (Image width exceeds user limit in IHDR)"},
+        {"8193 tall", makePng(tall),
+         "[Texture::load] PNG: Invalid IHDR data (Image height exceeds user limit in IHDR)"},
+    });
+
+    // The bound itself is allowed.
+    PngSpec edge = wide;
+    edge.width = 8192;
+    edge.pixels.assign(8192 * 3, 7);
+    LogCapture log;
+    Loaded l(makePng(edge));
+    EXPECT_EQ(TextureRGB, l.texture._format);
+    EXPECT_EQ(8192, l.texture._width);
+    EXPECT_TRUE(log.errors().empty());
+}
+
+TEST(TexturePng, DamagedFilesAreRefused) {
     PngSpec small;
     small.width = 32;
     small.height = 32;
@@ -156,7 +211,6 @@ TEST(TexturePng, DamagedOrOversizedFilesAreRefused) {
     badCrc[40] ^= 0xff;
 
     expectRefused({
-        {"wider than 65535", makePng(wide), "[Texture::load] PNG size 65536x1 is beyond 65535 on a side"},
         {"truncated", cut, "[Texture::load] PNG: file truncated"},
         {"no signature", badSignature, "[Texture::load] PNG signature missing"},
         {"damaged chunk", badCrc, "[Texture::load] PNG: "},
@@ -246,8 +300,12 @@ TEST(TextureTga, OtherHeadersDepthsAndShortDataAreRefused) {
         {"raw pixels cut", concat(tgaHeader(2, 4, 4, 24), pattern(4, 3, 3)), "TGA data truncated"},
         {"run-length data cut", concat(tgaHeader(10, 4, 4, 32), {0x85, 1, 2, 3, 4, 0x03, 1, 2}),
          "TGA run-length data truncated"},
-        {"huge run-length image in a tiny file", concat(tgaHeader(10, 65535, 65535, 32), {0xff, 1, 2, 3, 4}),
-         "TGA data truncated: 65535x65535 pixels"},
+        {"huge run-length image in a tiny file", concat(tgaHeader(10, 8192, 8192, 32), {0xff, 1, 2, 3, 4}),
+         "TGA data truncated: 8192x8192 pixels"},
+        {"raw image wider than 8192", concat(tgaHeader(2, 8193, 1, 24), pattern(8193, 1, 3)),
+         "TGA size 8193x1 is beyond 8192 on a side"},
+        {"run-length image taller than 8192", concat(tgaHeader(10, 1, 65535, 32), std::vector<uint8_t>(4096, 0xff)),
+         "TGA size 1x65535 is beyond 8192 on a side"},
     });
 }
 
@@ -298,9 +356,9 @@ TEST(TexturePvr, UnsizedFormatsAndImpossibleHeadersAreRefusedBeforeAnyLevel) {
         {"PVRTC 2 bpp RGBA", concat(pvrHeader(1, 0, 8, 8, 1), plenty), "PVR pixel format 0:1 is not supported"},
         {"uncompressed channel layout", concat(pvrHeader(0x61626772, 0x08080808, 8, 8, 1), plenty),
          "PVR pixel format 134744072:1633838962 is not supported"},
-        {"wider than 65535", concat(pvrHeader(2, 0, 65536, 8, 1), plenty), "PVR size 65536x8 is outside 1..65535"},
-        {"taller than 65535 by far", concat(pvrHeader(6, 0, 4, 0x100004, 1), plenty),
-         "PVR size 4x1048580 is outside 1..65535"},
+        {"wider than 8192", concat(pvrHeader(2, 0, 8193, 8, 1), plenty), "PVR size 8193x8 is outside 1..8192"},
+        {"taller than 8192 by far", concat(pvrHeader(6, 0, 4, 0x100004, 1), plenty),
+         "PVR size 4x1048580 is outside 1..8192"},
         {"zero height", concat(pvrHeader(6, 0, 4, 0, 1), plenty), "PVR size 4x0"},
         {"no levels", concat(pvrHeader(6, 0, 4, 4, 0), plenty), "PVR level count 0 does not fit a 4x4 image"},
         {"more levels than halvings", concat(pvrHeader(6, 0, 4, 4, 4), plenty),

@@ -87,8 +87,8 @@ std::vector<uint8_t> makeWave(const WaveLayout& layout) {
 }
 
 std::string fixture(const char* name) {
-    std::string here = __FILE__;
-    return here.substr(0, here.find_last_of('/')) + "/data/" + name;
+    // Not __FILE__: a compiler cache with a base folder makes it relative to the build folder.
+    return std::string(ZELVAN_TESTS_DIR) + "/sound/data/" + name;
 }
 
 int initSound(int maxVoices, bool streamThread, bool priorityGain) {

@@ -2,9 +2,13 @@
 
 #include <AL/al.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
 
 #include "SoundTestSupport.h"
 #include "TestSupport.h"
+#include "engine/sound/OggVorbis.h"
 #include "engine/sound/SoundBuffer.h"
 #include "engine/sound/sfx.h"
 
@@ -180,6 +184,163 @@ TEST_F(Decoders, OggRefusals) {
     EXPECT_TRUE(soundtest::logContains("[LoadOgg] Failed to load 'NULL'"));
     EXPECT_EQ(LoadOgg(soundtest::fixture("tone_mono.ogg").c_str(), 0), 0);
     EXPECT_TRUE(soundtest::logContains("(invalid buffer_id)"));
+}
+
+// ---- Damaged Ogg headers ----
+
+void le32(std::vector<uint8_t>& out, uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+        out.push_back((uint8_t)(v >> (8 * i)));
+}
+
+// One Ogg page of the stream 1234 holding whole packets (no CRC: nothing on this path checks it).
+std::vector<uint8_t> oggPage(uint8_t flags, uint32_t sequence, const std::vector<std::vector<uint8_t>>& packets) {
+    std::vector<uint8_t> lacing, body;
+    for (const auto& p : packets) {
+        size_t n = p.size();
+        for (; n >= 255; n -= 255)
+            lacing.push_back(255);
+        lacing.push_back((uint8_t)n);
+        body.insert(body.end(), p.begin(), p.end());
+    }
+    std::vector<uint8_t> page = {'O', 'g', 'g', 'S', 0, flags, 0, 0, 0, 0, 0, 0, 0, 0};
+    le32(page, 1234);
+    le32(page, sequence);
+    le32(page, 0);
+    page.push_back((uint8_t)lacing.size());
+    page.insert(page.end(), lacing.begin(), lacing.end());
+    page.insert(page.end(), body.begin(), body.end());
+    return page;
+}
+
+// The identification packet of a mono 22050 Hz stream with blocks of 256 and 2048.
+std::vector<uint8_t> identification() {
+    std::vector<uint8_t> p = {1, 'v', 'o', 'r', 'b', 'i', 's', 0, 0, 0, 0, 1};
+    le32(p, 22050);
+    le32(p, 0);
+    le32(p, 64000);
+    le32(p, 0);
+    p.push_back(0xb8);
+    p.push_back(1);
+    return p;
+}
+
+// A comment packet: vendor length, vendor bytes, comment count, then (length, bytes) pairs.
+std::vector<uint8_t> comment(uint32_t vendorLength, const std::string& vendor, uint32_t count,
+                             const std::vector<std::pair<uint32_t, std::string>>& comments) {
+    std::vector<uint8_t> p = {3, 'v', 'o', 'r', 'b', 'i', 's'};
+    le32(p, vendorLength);
+    p.insert(p.end(), vendor.begin(), vendor.end());
+    le32(p, count);
+    for (const auto& c : comments) {
+        le32(p, c.first);
+        p.insert(p.end(), c.second.begin(), c.second.end());
+    }
+    p.push_back(1);
+    return p;
+}
+
+std::vector<uint8_t> oggFile(const std::vector<uint8_t>& commentPacket, const std::vector<uint8_t>& setupPacket) {
+    std::vector<uint8_t> f = oggPage(2, 0, {identification()});
+    std::vector<uint8_t> second = oggPage(0, 1, {commentPacket, setupPacket});
+    f.insert(f.end(), second.begin(), second.end());
+    return f;
+}
+
+TEST_F(Decoders, OggHeadersWhoseLengthsDoNotFitTheirPacketAreRefused) {
+    const std::vector<uint8_t> setup = {5, 'v', 'o', 'r', 'b', 'i', 's', 0};
+    std::vector<uint8_t> cut = oggFile(comment(4, "abcd", 0, {}), setup);
+    cut.resize(cut.size() - 3);
+    struct Case {
+        const char* name;
+        std::vector<uint8_t> bytes;
+        const char* refusal;
+    };
+    const Case cases[] = {
+        // Four billion vendor bytes in a file of a hundred: stb_vorbis would read them one by one.
+        {"huge vendor length", oggFile(comment(0xfffffff0u, "abcd", 0, {}), setup),
+         "the vendor text is longer than its header"},
+        {"vendor one byte beyond the packet", oggFile(comment(10, "abcd", 0, {}), setup),
+         "the vendor text is longer than its header"},
+        {"huge comment count", oggFile(comment(4, "abcd", 0x40000000u, {}), setup),
+         "more comments than the comment header can hold"},
+        {"huge comment length", oggFile(comment(4, "abcd", 1, {{0x7fffffffu, "x=y"}}), setup),
+         "a comment is longer than its header"},
+        {"page cut", cut, "the file ends inside a page"},
+        {"no Ogg page", std::vector<uint8_t>(64, 'x'), "no Ogg page where one should start"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_STREQ(oggCheckHeaders(c.bytes.data(), c.bytes.size()), c.refusal);
+        std::string path = bundle.path() + "/bad.ogg";
+        testsupport::writeFile(path, c.bytes);
+        soundtest::clearLog();
+        auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(LoadOgg(path.c_str(), buffer), 0);
+        EXPECT_TRUE(soundtest::logContains("[LoadOgg] failed to load: '" + path + "' (" + c.refusal + ")"));
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));  // no spinning
+    }
+
+    // Every length at its limit is accepted by the check.
+    std::vector<uint8_t> tight = oggFile(comment(4, "abcd", 2, {{3, "a=b"}, {0, ""}}), setup);
+    EXPECT_EQ(oggCheckHeaders(tight.data(), tight.size()), nullptr);
+}
+
+TEST_F(Decoders, OggDecoderThatFailsOrOverrunsItsBudgetLeavesNothingBehind) {
+    // Headers that pass the check, then a setup header stb_vorbis refuses after allocating.
+    std::vector<uint8_t> damagedSetup = {5, 'v', 'o', 'r', 'b', 'i', 's', 0, 0x42, 0x43, 0x56, 1, 0, 8, 0, 0, 0xff};
+    // Then one codebook of 2^24 - 1 entries, all of length 24 in a few bits (the "ordered" form):
+    // its tables would take 80 MiB, beyond one decoder's budget.
+    std::vector<uint8_t> hugeCodebooks = {5,    'v',  'o',  'r',  'b',  'i',  's', 0,    0x42, 0x43,
+                                          0x56, 1,    0,    0xff, 0xff, 0xff, 239, 0xff, 0xff, 0x3f, 0, 0};
+    struct Case {
+        const char* name;
+        std::vector<uint8_t> setup;
+        int error;  // 0: any
+    };
+    const Case cases[] = {{"damaged setup", damagedSetup, 0}, {"huge codebooks", hugeCodebooks, VORBIS_outofmem}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<uint8_t> bytes = oggFile(comment(4, "abcd", 1, {{3, "a=b"}}), c.setup);
+        ASSERT_EQ(oggCheckHeaders(bytes.data(), bytes.size()), nullptr);
+        int error = 0;
+        const char* refusal = nullptr;
+        // The sanitizer build's leak check sees any block a failed open left behind.
+        EXPECT_EQ(oggOpenMemory(bytes.data(), (int)bytes.size(), &error, &refusal), nullptr);
+        EXPECT_EQ(refusal, nullptr);
+        EXPECT_NE(error, 0);
+        if (c.error) {
+            EXPECT_EQ(error, c.error);
+        }
+    }
+}
+
+TEST_F(Decoders, OggFilesAboveTheSizeCapAreNotRead) {
+    std::string path = bundle.path() + "/long.ogg";
+    testsupport::writeFile(path, "");
+    ASSERT_EQ(truncate(path.c_str(), (off_t)kOggMaxFileBytes + 1), 0);  // sparse: nothing written
+    EXPECT_EQ(LoadOgg(path.c_str(), buffer), 0);
+    EXPECT_TRUE(soundtest::logContains("[LoadOgg] failed to load: '" + path +
+                                       "' (the file is larger than an Ogg file may be)"));
+}
+
+TEST(OggDecoder, MemoryIsCountedPerDecoderAndReleasedOnClose) {
+    int error = 0;
+    stb_vorbis* a = oggOpenFile(soundtest::fixture("tone_mono.ogg").c_str(), &error, nullptr);
+    stb_vorbis* b = oggOpenFile(soundtest::fixture("tone_stereo.ogg").c_str(), &error, nullptr);
+    ASSERT_NE(a, nullptr);
+    ASSERT_NE(b, nullptr);
+    size_t opened = oggDecoderMemory(a);
+    EXPECT_GT(opened, 0u);
+    EXPECT_LE(opened, kOggDecoderBudget);
+    std::vector<short> out(4096);
+    EXPECT_GT(oggGetSamplesShortInterleaved(a, 1, out.data(), (int)out.size()), 0);
+    EXPECT_GE(oggDecoderMemory(a), opened);  // decoding charges its work buffers to a, not b
+    size_t bBefore = oggDecoderMemory(b);
+    EXPECT_GT(oggGetSamplesShortInterleaved(a, 1, out.data(), (int)out.size()), 0);
+    EXPECT_EQ(oggDecoderMemory(b), bBefore);
+    oggClose(a);
+    oggClose(b);
 }
 
 }  // namespace

@@ -344,7 +344,7 @@ TEST_F(Sfx, FreshSourcesWhenSourcesAreNotKept) {
 void startStream(SoundInstance* voice, int32_t bytesPerRefill) {
     int error = 0;
     SoundStream& st = voice->stream;
-    st.vorbis = stb_vorbis_open_filename(soundtest::fixture("tone_mono.ogg").c_str(), &error, nullptr);
+    st.vorbis = oggOpenFile(soundtest::fixture("tone_mono.ogg").c_str(), &error, nullptr);
     ASSERT_NE(st.vorbis, nullptr);
     st.channels = 1;
     st.sampleRate = 22050;
@@ -353,7 +353,7 @@ void startStream(SoundInstance* voice, int32_t bytesPerRefill) {
     alGenBuffers(4, st.buffers);
     std::vector<short> block((size_t)bytesPerRefill / 2);
     for (uint32_t b : st.buffers) {
-        int frames = stb_vorbis_get_samples_short_interleaved(st.vorbis, 1, block.data(), (int)block.size());
+        int frames = oggGetSamplesShortInterleaved(st.vorbis, 1, block.data(), (int)block.size());
         alBufferData(b, st.format, block.data(), frames * 2, st.sampleRate);
     }
     alSourceQueueBuffers(voice->source, 4, st.buffers);

@@ -51,6 +51,21 @@ long keyInt(const char* line, const char* key) {
     return std::strtol(v.c_str(), nullptr, 10);
 }
 
+// Pen steps and line heights are kept within +-2^24 pixels: floats hold every whole number up
+// to there, and a block of lines stays far inside the range the layout's arithmetic can use.
+const double kMetricLimit = 16777216.0;
+
+// a + b (file values of any size, the sum taken in double so it cannot overflow), clamped to the
+// metric range; clamped is set when the sum did not fit.
+float metricSum(long a, long b, bool& clamped) {
+    double sum = (double)a + (double)b;
+    if (sum > kMetricLimit || sum < -kMetricLimit) {
+        clamped = true;
+        sum = sum > 0 ? kMetricLimit : -kMetricLimit;
+    }
+    return (float)sum;
+}
+
 bool isSpace(unsigned char c) { return std::isspace(c) != 0; }
 
 int paletteIndex(unsigned char d) {
@@ -113,7 +128,8 @@ int CTexFont::Load(const char* path) {
         fail(path);
         return 0;
     }
-    _lineHeight = (float)(keyInt(line, "lineHeight") + outline);
+    bool clamped = false;
+    _lineHeight = metricSum(keyInt(line, "lineHeight"), outline, clamped);
     _base = (float)keyInt(line, "base");
     long scaleW = keyInt(line, "scaleW");
     long scaleH = keyInt(line, "scaleH");
@@ -147,8 +163,11 @@ int CTexFont::Load(const char* path) {
         g.height = (float)keyInt(line, "height");
         g.xoffset = (float)keyInt(line, "xoffset");
         g.yoffset = (float)keyInt(line, "yoffset");
-        g.xadvance = (float)(keyInt(line, "xadvance") + outline);
+        g.xadvance = metricSum(keyInt(line, "xadvance"), outline, clamped);
     }
+    if (clamped)
+        Logger::error("[CTexFont::Load] line height or advance out of range, clamped to +-%.0f (%s)", kMetricLimit,
+                      path);
 
     if (!file.readLine(line, kLineCapacity))
         return 1;
@@ -348,7 +367,9 @@ void CTexFont::layoutText(float x, float y, const char* text, uint32_t colour, i
                 dx = (flags & AlignRight) ? -width : -width / 2;
             }
             if (flags & AlignVCenter)
-                dy = (float)(-((int)(_lineHeight * (float)lines) / 2));
+                // The integer part of the block's height, halved towards zero; taken in double,
+                // since a tall block of many lines does not fit an int.
+                dy = (float)-std::trunc(std::trunc((double)(_lineHeight * (float)lines)) / 2.0);
             else if (flags & AlignBottom)
                 dy = -(float)lines * _lineHeight;
             for (size_t i = lineVertex; i < _layoutVertices.size(); ++i) {

@@ -1,10 +1,12 @@
 #include "engine/plat_linux/PlatformPaths.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <unistd.h>
 
 namespace platform {
 namespace {
@@ -62,18 +64,47 @@ void loadDefaults(State& s) {
     std::fclose(f);
 }
 
+// Written to a temporary file first and renamed over the real one only when every byte reached
+// the disk: a full disk or a failed write keeps the previous file whole.
 void saveDefaults(State& s) {
     std::string path = defaultsFile(s);
     std::string tmp = path + ".tmp";
     FILE* f = std::fopen(tmp.c_str(), "wb");
     if (!f) {
-        std::fprintf(stderr, "[platform] cannot write user defaults '%s'\n", tmp.c_str());
+        std::fprintf(stderr, "[platform] cannot write user defaults '%s': %s\n", tmp.c_str(), std::strerror(errno));
         return;
     }
-    for (auto& kv : s.defaults)
-        std::fprintf(f, "%s=%s\n", kv.first.c_str(), kv.second.c_str());
-    std::fclose(f);
-    std::rename(tmp.c_str(), path.c_str());
+    bool ok = true;
+    for (auto& kv : s.defaults) {
+        if (std::fprintf(f, "%s=%s\n", kv.first.c_str(), kv.second.c_str()) < 0) {
+            ok = false;
+            break;
+        }
+    }
+    int error = 0;
+    if (ok && std::fflush(f) != 0)
+        ok = false;
+    // A folder or device that cannot sync still holds what was written.
+    if (ok && fsync(fileno(f)) != 0 && errno != EINVAL && errno != EROFS)
+        ok = false;
+    if (!ok || std::ferror(f))
+        ok = false;
+    if (!ok)
+        error = errno;
+    if (std::fclose(f) != 0 && ok) {
+        ok = false;
+        error = errno;
+    }
+    if (!ok) {
+        std::fprintf(stderr, "[platform] user defaults not saved, '%s' kept: %s\n", path.c_str(),
+                     std::strerror(error ? error : EIO));
+        std::remove(tmp.c_str());
+        return;
+    }
+    if (std::rename(tmp.c_str(), path.c_str()) != 0) {
+        std::fprintf(stderr, "[platform] user defaults not saved, '%s' kept: %s\n", path.c_str(), std::strerror(errno));
+        std::remove(tmp.c_str());
+    }
 }
 
 bool lookup(const char* key, std::string& value) {

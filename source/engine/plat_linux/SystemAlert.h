@@ -1,9 +1,11 @@
 #pragma once
-// Linux stand-in for the system alert view: the alert is written to stderr and kept, so tests
-// can see what the player would have been shown.
+// Linux stand-in for the system alert view (platform::showAlert, engine/platform.h): the alert is
+// written to stderr and kept, so tests can see what the player would have been shown.
 
 #include <string>
 #include <vector>
+
+#include "engine/platform.h"
 
 namespace platform {
 
@@ -14,8 +16,6 @@ struct AlertRecord {
     std::string otherButton;
 };
 
-void showAlert(const std::string& title, const std::string& message, const std::string& cancelButton,
-               const std::string& otherButton);
 // Alerts shown so far, oldest first.
 const std::vector<AlertRecord>& alertsShown();
 void clearAlerts();

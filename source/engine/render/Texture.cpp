@@ -5,14 +5,17 @@
 #include <algorithm>
 #include <cinttypes>
 #include <csetjmp>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "engine/file.h"
 #include "engine/utils.h"
 
-// Sides are stored in 16 bits; anything larger is refused rather than cut.
-static const uint32_t kMaxSide = 65535;
+// The largest side any image may claim, whatever the device could take: a header alone must
+// not make the decoder allocate gigabytes before a pixel has been read (8192 x 8192 RGBA is
+// 256 MiB). The same bound holds for every format.
+static const uint32_t kMaxSide = 8192;
 
 Texture::Texture() {}
 
@@ -178,7 +181,7 @@ void Texture::loadPVR(File& file) {
         return;
     }
     if (width == 0 || height == 0 || width > kMaxSide || height > kMaxSide) {
-        Logger::error("[Texture::load] PVR size %ux%u is outside 1..65535", width, height);
+        Logger::error("[Texture::load] PVR size %ux%u is outside 1..%u", width, height, kMaxSide);
         return;
     }
     uint32_t maxLevels = 1;
@@ -225,12 +228,26 @@ void pngRead(png_structp png, png_bytep data, png_size_t length) {
         png_error(png, "file truncated");
 }
 
+// libpng explains a refused header in warnings before its one error ("Invalid IHDR data"); the
+// last warning is kept so the error line can say why.
+struct PngMessages {
+    char lastWarning[128] = {0};
+};
+
 void pngError(png_structp png, png_const_charp message) {
-    Logger::error("[Texture::load] PNG: %s", message);
+    PngMessages* messages = static_cast<PngMessages*>(png_get_error_ptr(png));
+    if (messages && messages->lastWarning[0])
+        Logger::error("[Texture::load] PNG: %s (%s)", message, messages->lastWarning);
+    else
+        Logger::error("[Texture::load] PNG: %s", message);
     png_longjmp(png, 1);
 }
 
-void pngWarning(png_structp, png_const_charp) {}
+void pngWarning(png_structp png, png_const_charp message) {
+    PngMessages* messages = static_cast<PngMessages*>(png_get_error_ptr(png));
+    if (messages && message)
+        std::snprintf(messages->lastWarning, sizeof(messages->lastWarning), "%s", message);
+}
 
 struct PngImage {
     uint8_t* pixels = nullptr;
@@ -240,7 +257,8 @@ struct PngImage {
 
 // Plain C locals only between setjmp and any longjmp out of libpng.
 bool decodePng(File& file, PngImage& image) {
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, pngError, pngWarning);
+    PngMessages messages;
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &messages, pngError, pngWarning);
     if (!png)
         return false;
     png_infop info = png_create_info_struct(png);
@@ -257,13 +275,16 @@ bool decodePng(File& file, PngImage& image) {
         return false;
     }
     png_set_read_fn(png, &file, pngRead);
+    // libpng itself refuses a larger header, before it or we allocate anything for the rows.
+    png_set_user_limits(png, kMaxSide, kMaxSide);
     png_read_info(png, info);
 
     png_uint_32 width = 0, height = 0;
     int bitDepth = 0, colorType = 0, interlace = 0;
     png_get_IHDR(png, info, &width, &height, &bitDepth, &colorType, &interlace, nullptr, nullptr);
     if (width > kMaxSide || height > kMaxSide) {
-        Logger::error("[Texture::load] PNG size %ux%u is beyond 65535 on a side", (unsigned)width, (unsigned)height);
+        Logger::error("[Texture::load] PNG size %ux%u is beyond %u on a side", (unsigned)width, (unsigned)height,
+                      kMaxSide);
         png_destroy_read_struct(&png, &info, nullptr);
         return false;
     }
@@ -349,6 +370,10 @@ void Texture::loadTGA(File& file) {
     }
     if (width == 0 || height == 0) {
         Logger::error("[Texture::load] TGA size %ux%u is empty", width, height);
+        return;
+    }
+    if (width > kMaxSide || height > kMaxSide) {
+        Logger::error("[Texture::load] TGA size %ux%u is beyond %u on a side", width, height, kMaxSide);
         return;
     }
     const uint32_t bpp = bytesPerPixel(format);

@@ -3,6 +3,7 @@
 #include <AL/al.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -323,16 +324,32 @@ bool decoderArgumentsValid(const char* decoder, const char* name, uint32_t buffe
 int LoadOgg(const char* path, uint32_t buffer) {
     if (!decoderArgumentsValid("LoadOgg", path, buffer))
         return 0;
+    // The file is read whole (up to a cap) and checked before the decoder sees it.
+    unsigned char* data = nullptr;
+    size_t size = 0;
+    const char* refusal = nullptr;
+    if (!oggReadFile(path, &data, &size, &refusal)) {
+        Logger::error("[LoadOgg] failed to load: '%s' (%s)", path, refusal);
+        return 0;
+    }
     int error = 0;
-    stb_vorbis* vorbis = stb_vorbis_open_filename(path, &error, nullptr);
+    stb_vorbis* vorbis = oggOpenMemory(data, (int)size, &error, &refusal);
     if (!vorbis) {
-        Logger::error("[LoadOgg] failed to load: '%s'", path);
+        if (refusal)
+            Logger::error("[LoadOgg] failed to load: '%s' (%s)", path, refusal);
+        else if (error == VORBIS_outofmem)
+            Logger::error("[LoadOgg] failed to load: '%s' (the decoder needs more than %u MiB)", path,
+                          (unsigned)(kOggDecoderBudget >> 20));
+        else
+            Logger::error("[LoadOgg] failed to load: '%s'", path);
+        std::free(data);
         return 0;
     }
     stb_vorbis_info info = stb_vorbis_get_info(vorbis);
     if (info.channels != 1) {
         Logger::error("[LoadOgg] channels != 1 (%s)", path);
-        stb_vorbis_close(vorbis);
+        oggClose(vorbis);
+        std::free(data);
         return 0;
     }
     // The stated length only sizes the first block: the decoder's own end decides.
@@ -344,17 +361,19 @@ int LoadOgg(const char* path, uint32_t buffer) {
     for (;;) {
         if (used + chunk > kMaxOggSamples) {
             Logger::error("[LoadOgg] Failed to load '%s' (longer than %u samples)", path, (unsigned)kMaxOggSamples);
-            stb_vorbis_close(vorbis);
+            oggClose(vorbis);
+            std::free(data);
             return 0;
         }
         samples.resize(used + chunk);
-        int got = stb_vorbis_get_samples_short_interleaved(vorbis, 1, samples.data() + used, chunk);
+        int got = oggGetSamplesShortInterleaved(vorbis, 1, samples.data() + used, chunk);
         if (got <= 0)
             break;
         used += (size_t)got;
     }
     samples.resize(used);
-    stb_vorbis_close(vorbis);
+    oggClose(vorbis);
+    std::free(data);
 
     alGetError();
     alBufferData(buffer, AL_FORMAT_MONO16, samples.data(), (ALsizei)(used * sizeof(short)), (ALsizei)info.sample_rate);

@@ -175,7 +175,7 @@ void SoundInstance::ReleaseStream() {
         alSourcei(source, AL_BUFFER, 0);
     }
     if (stream.vorbis) {
-        stb_vorbis_close(stream.vorbis);
+        oggClose(stream.vorbis);
         stream.vorbis = nullptr;
     }
     for (uint32_t& b : stream.buffers) {
@@ -535,7 +535,7 @@ void sfx_UpdateStreams() {
         while (processed-- > 0) {
             ALuint b = 0;
             alSourceUnqueueBuffers(voice->source, 1, &b);
-            int frames = st.vorbis ? stb_vorbis_get_samples_short_interleaved(
+            int frames = st.vorbis ? oggGetSamplesShortInterleaved(
                                          st.vorbis, st.channels, (short*)decoded.data, shorts)
                                    : 0;
             if (frames > 0) {

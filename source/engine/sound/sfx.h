@@ -52,7 +52,7 @@ enum SoundDirty : uint32_t {
 // An Ogg file played through four queued buffers that are refilled as they finish.
 struct SoundStream {
     uint32_t buffers[4] = {0, 0, 0, 0};
-    stb_vorbis* vorbis = nullptr;
+    stb_vorbis* vorbis = nullptr;  // opened with oggOpenFile (engine/sound/OggVorbis.h); closed here
     int32_t sampleRate = 0;
     int32_t format = 0;
     int32_t channels = 0;
