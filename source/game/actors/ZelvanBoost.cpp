@@ -132,8 +132,7 @@ Boost* BoostContainer::acquire(const std::string& name) {
     }
     if (!def)
         return nullptr;
-    const BoostType* type = findBoostType(def->flag);
-    Boost* boost = type ? type->create(def->flag) : nullptr;
+    Boost* boost = createBoost(*def);
     XASSERT_AT(boost, __FILE__);
     if (!boost)
         return nullptr;
@@ -142,6 +141,11 @@ Boost* BoostContainer::acquire(const std::string& name) {
     _active.push_back(boost);
     boost->activate();
     return boost;
+}
+
+Boost* BoostContainer::createBoost(const BoostDefinition& definition) {
+    const BoostType* type = findBoostType(definition.flag);
+    return type ? type->create(definition.flag) : nullptr;
 }
 
 bool BoostContainer::release(Boost* boost) {

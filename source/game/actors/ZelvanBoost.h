@@ -88,7 +88,7 @@ public:
     static BoostContainer* create() { return new BoostContainer; }
 
     BoostContainer() {}
-    ~BoostContainer() { clear(); }
+    virtual ~BoostContainer() { clear(); }
     BoostContainer(const BoostContainer&) = delete;
     BoostContainer& operator=(const BoostContainer&) = delete;
 
@@ -107,6 +107,10 @@ public:
     const std::vector<BoostDefinition>& definitions() const { return _definitions; }
     const std::vector<Boost*>& idle() const { return _idle; }
     const std::vector<Boost*>& active() const { return _active; }
+
+protected:
+    // Makes a boost of the definition's kind through the type table.
+    virtual Boost* createBoost(const BoostDefinition& definition);
 
 private:
     std::vector<BoostDefinition> _definitions;
