@@ -1,4 +1,5 @@
 #include "ContentWriter.h"
+#include "TrackContent.h"
 
 #include <algorithm>
 #include <cmath>
@@ -531,6 +532,7 @@ std::vector<ContentFile> demoContent() {
         s.empty("SpawnPoint", Vec3(0, 4, 0), Vec3(0, 0, 0), Vec3(1, 1, 1), {{"kind", "spawn"}}, {"markers"}, layer0);
         files.push_back({"scenes/demo.bin", s.bytes()});
     }
+    for (ContentFile& f : trackContent()) files.push_back(std::move(f));
     return files;
 }
 
