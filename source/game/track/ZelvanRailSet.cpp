@@ -53,8 +53,9 @@ void RailSet::reset(bool forward) {
 bool RailSet::move(float distance, float* moved) {
     if (moved)
         *moved = 0;
-    if (_rails.empty())
+    if (_rails.empty() || distance != distance)
         return false;
+    const bool ahead = distance >= 0;
     float sum = 0;
     float d = distance;
     for (;;) {
@@ -64,7 +65,7 @@ bool RailSet::move(float distance, float* moved) {
                 *moved = sum + step;
             return true;
         }
-        const int32_t next = d >= 0 ? _index + 1 : _index - 1;
+        const int32_t next = ahead ? _index + 1 : _index - 1;
         if (next < 0 || next >= (int32_t)_rails.size()) {
             if (moved)
                 *moved = sum + step;
@@ -73,7 +74,9 @@ bool RailSet::move(float distance, float* moved) {
         sum += step;
         d -= step;
         _index = next;
-        _rails[_index]->reset(_forward);
+        // Entered at the end the travel comes from; the start for a backward move would jump
+        // the whole rail and report a distance the position never covered.
+        _rails[_index]->reset(ahead);
     }
 }
 
