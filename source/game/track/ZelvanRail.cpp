@@ -447,8 +447,9 @@ bool Rail::findNearestPoint(const Vector3& q) {
     float best = kFarAway * kFarAway;
     for (int32_t i = 0; i < count; ++i) {
         const Vector3& a = _points[i].position;
-        const Vector3 u = (_points[i + 1].position - a).normalized();
         const float len = segmentLength(i);
+        // The distances hold the segment lengths already: no square root per segment.
+        const Vector3 u = len > 0 ? (_points[i + 1].position - a) * (1.0f / len) : Vector3();
         float p = (q - a).dot(u);
         p = p < 0 ? 0 : (p > len ? len : p);
         const Vector3 candidate = a + u * p;
