@@ -8,6 +8,7 @@
 #include <ostream>
 
 #include "engine/math.h"
+#include "engine_game/DebugDraw.h"
 #include "engine_game/KeyFramePlayer.h"
 #include "engine_game/Object.h"
 #include "engine_game/Scene.h"
@@ -393,6 +394,41 @@ TEST(RailKeys, PosesArePlacedByTheParentLikeThePlayerPlacesThem) {
     std::vector<KeyFrame> one(1);
     KeyFramePlayer* single = new KeyFramePlayer(new Object(&parent), &one);
     EXPECT_EQ(Rail::fromObject("one", 0, level._transform, single->_node, single, 2, 3), nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+// ---------------------------------------------------------------------------------------------
+// Debug drawing
+
+class RailDebugDraw : public tracktest::TrackWorldTest {};
+
+TEST_F(RailDebugDraw, FourLinesASegmentThroughTheMatrix) {
+    std::unique_ptr<Rail> rail(tracktest::straightRail(nullptr, {0, 10, 20}));
+    DebugDraw draw;
+    const Matrix4 m = Matrix4::translation(Vector3(5, 0, 0));
+    rail->debugDraw(&draw, m);
+    const DebugDrawGeometryResource* g = draw._geometry;
+    ASSERT_EQ(g->_vertexCount, 16u);  // two segments, four lines of two vertices each
+    auto vertex = [&](uint32_t v) { return reinterpret_cast<const float*>(g->_vertices + (size_t)v * g->_stride); };
+    // The segment line, lifted by 0.5, in green.
+    const float* a = vertex(0);
+    const float* b = vertex(1);
+    EXPECT_FLOAT_EQ(a[0], 5);
+    EXPECT_FLOAT_EQ(a[2], 0.5f);
+    EXPECT_FLOAT_EQ(b[1], 10);
+    EXPECT_FLOAT_EQ(a[9], 255);
+    // Then direction (green), up (blue) and side (red) from 0.75 above the point.
+    const float* dirEnd = vertex(3);
+    const float* upEnd = vertex(5);
+    const float* sideEnd = vertex(7);
+    EXPECT_FLOAT_EQ(dirEnd[1], 0.25f);
+    EXPECT_FLOAT_EQ(upEnd[2], 1.0f);
+    EXPECT_FLOAT_EQ(upEnd[10], 255);
+    EXPECT_FLOAT_EQ(sideEnd[0], 5.25f);  // direction x up = +X
+    EXPECT_FLOAT_EQ(sideEnd[8], 255);
 }
 
 }  // namespace
