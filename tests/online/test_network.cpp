@@ -10,6 +10,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <fcntl.h>
+#include <fstream>
 #include <mutex>
 #include <thread>
 #include <arpa/inet.h>
