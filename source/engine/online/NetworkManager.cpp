@@ -9,6 +9,7 @@
 #include <cstring>
 #include <deque>
 #include <system_error>
+#include <type_traits>
 #include <unistd.h>
 
 #include <curl/curl.h>
@@ -76,9 +77,19 @@ struct NetworkManager::Pool {
 };
 
 namespace {
-std::mutex gManagersLock;
-std::vector<std::weak_ptr<NetworkManager::Pool>> gManagers;
+// Every manager alive, for handlers that cancel wherever they have requests. Never destroyed:
+// handlers may be destroyed during exit, after this file's statics.
+struct ManagerList {
+    std::mutex lock;
+    std::vector<std::weak_ptr<NetworkManager::Pool>> pools;
+};
+ManagerList& managers() {
+    static ManagerList* list = new ManagerList();
+    return *list;
+}
 }  // namespace
+
+static_assert(std::is_same<curl_off_t, int64_t>::value, "the progress callback is declared with int64_t");
 
 void NetworkManager::Pool::workerMain(std::shared_ptr<Pool> pool) {
     std::unique_lock<std::mutex> lk(pool->lock);
@@ -241,10 +252,10 @@ void NetworkNode::finishFile(bool success) {
 
 void NetworkNode::run() {
     bool ok = false;
-    CURL* curl = _cancelled.load() ? nullptr : curl_easy_init();
+    CURL* curl = nullptr;
     if (_cancelled.load()) {
         fail("cancelled");
-    } else if (!curl) {
+    } else if (!(curl = curl_easy_init())) {
         fail("curl_easy_init failed");
     } else {
         _curl = curl;
@@ -311,6 +322,7 @@ void NetworkNode::run() {
                 fail("HTTP status %ld", _status);
             } else {
                 ok = true;
+                std::memset(_error, 0, sizeof(_error));  // notes of attempts that did not count
             }
         }
         curl_easy_cleanup(curl);
@@ -341,19 +353,20 @@ void NetworkNode::run() {
 // NetworkManager
 
 NetworkManager::NetworkManager() : _pool(std::make_shared<Pool>()) {
-    std::lock_guard<std::mutex> guard(gManagersLock);
-    gManagers.push_back(_pool);
+    std::lock_guard<std::mutex> guard(managers().lock);
+    managers().pools.push_back(_pool);
 }
 
 NetworkManager::~NetworkManager() {
     shutdown();
-    std::lock_guard<std::mutex> guard(gManagersLock);
-    gManagers.erase(std::remove_if(gManagers.begin(), gManagers.end(),
-                                   [&](const std::weak_ptr<Pool>& p) {
-                                       std::shared_ptr<Pool> locked = p.lock();
-                                       return !locked || locked == _pool;
-                                   }),
-                    gManagers.end());
+    std::lock_guard<std::mutex> guard(managers().lock);
+    std::vector<std::weak_ptr<Pool>>& pools = managers().pools;
+    pools.erase(std::remove_if(pools.begin(), pools.end(),
+                               [&](const std::weak_ptr<Pool>& p) {
+                                   std::shared_ptr<Pool> locked = p.lock();
+                                   return !locked || locked == _pool;
+                               }),
+                pools.end());
 }
 
 NetworkManager& NetworkManager::instance() {
@@ -474,8 +487,8 @@ void NetworkManager::cancelRequests(INetworkHandler* handler) {
 void NetworkManager::cancelEverywhere(INetworkHandler* handler) {
     std::vector<std::shared_ptr<Pool>> pools;
     {
-        std::lock_guard<std::mutex> guard(gManagersLock);
-        for (const std::weak_ptr<Pool>& p : gManagers)
+        std::lock_guard<std::mutex> guard(managers().lock);
+        for (const std::weak_ptr<Pool>& p : managers().pools)
             if (std::shared_ptr<Pool> locked = p.lock())
                 pools.push_back(locked);
     }
