@@ -221,6 +221,25 @@ uint64_t FileBuffer::read(void* destination, uint64_t count) {
     return n;
 }
 
+void FileBuffer::writeString(FileBuffer& buffer, const std::string& text) {
+    uint16_t length = (uint16_t)(text.size() & 0xFFFF);
+    uint8_t le[2] = {(uint8_t)(length & 0xFF), (uint8_t)(length >> 8)};
+    buffer.write(le, 2);
+    buffer.write(text.data(), length);
+}
+
+std::string FileBuffer::readString(FileBuffer& buffer) {
+    uint8_t le[2];
+    if (buffer.read(le, 2) != 2)
+        return std::string();
+    uint64_t length = (uint64_t)le[0] | ((uint64_t)le[1] << 8);
+    if (length > buffer.remaining())
+        length = buffer.remaining();
+    std::string text(length ? reinterpret_cast<const char*>(buffer.data() + buffer.position()) : "", (size_t)length);
+    buffer.seek(1, (int64_t)length);
+    return text;
+}
+
 // ---------------------------------------------------------------------------------------------
 // SealedFile
 

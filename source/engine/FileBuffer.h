@@ -44,6 +44,12 @@ public:
     // At least 16 bytes beginning with the container magic.
     bool isSealed() const;
 
+    // Strings of the profile data: a little-endian u16 length (the low 16 bits of the text's
+    // length), then that many bytes, no terminator. Reading takes what remains: a length that
+    // cannot be read whole is 0, a text cut short keeps the bytes that are there.
+    static void writeString(FileBuffer& buffer, const std::string& text);
+    static std::string readString(FileBuffer& buffer);
+
     uint8_t* data() { return _data; }
     const uint8_t* data() const { return _data; }
     uint64_t size() const { return _size; }
