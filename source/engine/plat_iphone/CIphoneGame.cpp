@@ -50,12 +50,13 @@ int deviceGenerationOf(const std::string& model) {
         if (model == entry.model)
             return entry.generation;
 
-    // Unlisted models: newer (25) or older (24) than the family's last known one.
+    // Unlisted models: newer (25) or older (24) than the family's last known one. The iPad's known
+    // range ends at 4,9 (4,7 to 4,9 are listed), so 4,6 is an older unlisted model and 4,10 newer.
     static const struct {
         const char* prefix;
         int lastMajor;
         int lastMinor;
-    } families[] = {{"iphone", 6, 2}, {"ipod", 5, 1}, {"ipad", 4, 5}};
+    } families[] = {{"iphone", 6, 2}, {"ipod", 5, 1}, {"ipad", 4, 9}};
     for (const auto& family : families) {
         const size_t n = std::strlen(family.prefix);
         if (model.size() < n || strncasecmp(model.c_str(), family.prefix, n) != 0)
