@@ -11,7 +11,6 @@
 
 #include "engine/IGame.h"
 #include "engine/plat_iphone/CIphoneGame.h"
-#include "engine/plat_linux/RunServices.h"
 #include "engine/render/Render.h"
 #include "engine/render/RenderTarget.h"
 #include "engine/render/gles2/OpenGLES2Render.h"
@@ -37,14 +36,7 @@ public:
         return 0;
     }
 
-    void OnUpdate() override {
-        if (!_firstFrame) {
-            _firstFrame = true;
-            requestScreenshot("start");
-            runReport().screensVisited.push_back("start");
-        }
-        IGame::instance()->RequestDraw();
-    }
+    void OnUpdate() override { IGame::instance()->RequestDraw(); }
 
     void OnRender() override {
         Render* render = Render::current();
@@ -70,7 +62,6 @@ private:
     }
 
     RenderTarget* _screen = nullptr;
-    bool _firstFrame = false;
 };
 
 }  // namespace

@@ -621,6 +621,9 @@ void Host::present(uint32_t framebuffer, int width, int height) {
     _lastWidth = width;
     _lastHeight = height;
 
+    // The first frame shows the first screen.
+    if (_presents == 1)
+        takeScreenshot("start", framebuffer, width, height);
     for (const std::string& label : platform::takeScreenshotRequests())
         takeScreenshot(label.empty() ? "screen" : label, framebuffer, width, height);
     if (_options.screenshotEvery > 0 && ui::mediaTime() + 1e-9 >= _nextPeriodicShot) {
