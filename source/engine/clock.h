@@ -40,11 +40,32 @@ public:
 
 void sleepMs(uint32_t milliseconds);
 
+// Event types of the input event record.
+enum InputEventType {
+    InputTouchBegan = 1,
+    InputTouchEnded = 2,
+    InputTouchMoved = 3,
+    InputTouchCancelled = 4,
+    InputMouseMoved = 5,
+    InputMouseDown = 6,
+    InputMouseUp = 7,
+    InputKeyDown = 13,
+    InputKeyUp = 14,
+};
+
+// Modifier bits of key events: 2 selects coarse steps (shift), 4 the alternative action (control).
+enum InputModifier { InputModifierCoarse = 2, InputModifierAlternative = 4 };
+
+// One raw input event. Each kind of event has its own fields; the ones a kind does not use stay 0.
 struct InputEvent {
-    int32_t type = 0;  // 1 began, 2 ended, 3 moved, 4 cancelled
+    int32_t type = 0;  // InputEventType
+    // Touches and mouse buttons: the position in pixels of the drawing size (y down).
     float x = 0, y = 0;
-    int32_t tapCount = 0;
-    int32_t finger = 0;
+    int32_t tapCount = 0;  // touches
+    int32_t finger = 0;    // touches: the slot 0..4, or 5 for a finger the platform does not track
+    int32_t keyCode = 0;   // key events: the engine's key code
+    int32_t modifiers = 0; // key events: InputModifier bits
+    float mouseDx = 0, mouseDy = 0;  // mouse moved: the movement since the last event, pixels
 };
 
 typedef void (*InputHookCallback)(void* context, int reserved, const InputEvent& event);
