@@ -3,7 +3,9 @@
 // the user defaults, the system alert and local notifications. The platform layer implements
 // them (the Linux stand-ins in source/engine/plat_linux); nothing above it names the stand-ins.
 
+#include <functional>
 #include <string>
+#include <vector>
 
 // out = the application bundle's path + "/data/" + name (the file need not exist).
 void getBundleDataPath(std::string& out, const char* name);
@@ -22,6 +24,31 @@ float getUserDefaultFloat(const char* key, float defaultValue);
 void scheduleLocalNotification(const char* text, double seconds);
 // Cancels every scheduled local notification of the application and sets its badge to 0.
 void cancelLocalNotifications();
+
+// The device's generation code from its model name (the game sizes its interface by it).
+int getDeviceGeneration();
+
+// Queues a task for the main thread; it runs on a later turn of the run loop. Any thread may post.
+// Every platform service answers through this queue, as the platform's own answers arrive.
+void postMainThreadTask(std::function<void()> task);
+
+// What the game reports of its run; the program prints it in its summary line at exit.
+struct RunReport {
+    float distance = 0;
+    int coins = 0;
+    // Screens in the order first visited.
+    std::vector<std::string> screensVisited;
+};
+
+// The report the game fills in as it runs.
+RunReport& runReport();
+
+// A switch from the command line ("debug.autopilot" from --autopilot), or the default when the
+// command line did not set it.
+bool getLaunchSwitch(const char* key, bool defaultValue);
+
+// Asks for a screenshot of the next presented frame, named after the label (a screen change).
+void requestScreenshot(const char* label);
 
 namespace platform {
 

@@ -20,9 +20,10 @@ class GLView;
 class MetalViewController;
 class Render;
 
-// The device model table: the generation of the machine's model string.
-int getDeviceGeneration();
-// The same for a given model string (the table, then the family rules).
+#include "engine/platform.h"
+
+// The device model table (getDeviceGeneration, engine/platform.h) for a given model string:
+// the table, then the family rules.
 int deviceGenerationOf(const std::string& model);
 
 class CIphoneGame : public IGame {

@@ -4,10 +4,8 @@
 // post; the host runs the queue once per turn of its run loop.
 
 #include <cstddef>
-#include <functional>
 
-// Queues a task for the main thread (declared for the engine and the game in engine/platform.h).
-void postMainThreadTask(std::function<void()> task);
+#include "engine/platform.h"
 
 namespace platform {
 

@@ -6,23 +6,7 @@
 #include <string>
 #include <vector>
 
-// What the game reports of its run; the program prints it in its summary line at exit.
-struct RunReport {
-    float distance = 0;
-    int coins = 0;
-    // Screens in the order first visited.
-    std::vector<std::string> screensVisited;
-};
-
-// The report the game fills in as it runs.
-RunReport& runReport();
-
-// A switch from the command line ("debug.autopilot" from --autopilot), or the default when the
-// command line did not set it.
-bool getLaunchSwitch(const char* key, bool defaultValue);
-
-// Asks for a screenshot of the next presented frame, named after the label (a screen change).
-void requestScreenshot(const char* label);
+#include "engine/platform.h"
 
 namespace platform {
 
