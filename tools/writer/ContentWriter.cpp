@@ -1,5 +1,6 @@
 #include "ContentWriter.h"
 #include "ActorContent.h"
+#include "AtmoContent.h"
 
 #include <algorithm>
 #include <cmath>
@@ -533,6 +534,7 @@ std::vector<ContentFile> demoContent() {
         files.push_back({"scenes/demo.bin", s.bytes()});
     }
     for (ContentFile& f : actorContent()) files.push_back(std::move(f));
+    for (ContentFile& f : atmoContent()) files.push_back(std::move(f));
     return files;
 }
 

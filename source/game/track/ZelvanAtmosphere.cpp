@@ -84,7 +84,9 @@ void Atmosphere::loadConfig() {
         light.name = config.getString(entry + ".lightName", "");
         if (light.name.empty())
             continue;
-        light.color = config.getVector3(entry + ".color", Vector3(1, 1, 1));
+        std::string color;
+        Vector3ToString(color, light.color);
+        Vector3FromString(light.color, config.getString(entry + ".color", color.c_str()));
         light.energy = config.getFloat(entry + ".energy", 0.0f) * kEnergyScale;
         _lights.push_back(light);
     }
