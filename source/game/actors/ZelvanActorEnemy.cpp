@@ -116,14 +116,16 @@ void ActorEnemy::followRails() {
     placeOnSet();
 }
 
-void ActorEnemy::getRailSpan(float& low, float& high) {
+void ActorEnemy::getRailSpan(float& low, float& high) { measureRailSpan(low, high); }
+
+bool ActorEnemy::measureRailSpan(float& low, float& high) {
     low = high = 0;
     if (!_railSet)
-        return;
+        return false;
     SetPositionGuard guard(_railSet);
     const float s = railDistanceAt(_railSet, _current);
     Vector3 mn, mx;
-    getObjectScaledBounds(this, true, false, mn, mx);
+    const bool found = getObjectScaledBounds(this, true, false, mn, mx);
     if (_startForward) {
         low = s + mn.y;
         high = s + mx.y;
@@ -131,6 +133,7 @@ void ActorEnemy::getRailSpan(float& low, float& high) {
         low = s - mx.y;
         high = s - mn.y;
     }
+    return found;
 }
 
 void ActorEnemy::startOrStopAll(const char* name) {
@@ -201,7 +204,7 @@ void ActorEnemyTrain::update() {
 }
 
 bool ActorEnemyTrain::canDrive() const {
-    if (!_bounds || !hasRails(_railSet) || !_level || !g_levelReader)
+    if (!hasRails(_railSet) || !_level || !g_levelReader)
         return false;
     if (!g_levelReader->isOnRoad(_level))
         return false;
@@ -226,8 +229,11 @@ void ActorEnemyTrain::drive(float dt) {
     _railSet->restorePosition(_current);
     Rail* rail = _railSet->getRail();
 
+    // A train without any mesh has no length to keep clear. (Its own node may hold none: key
+    // frames on an object's top node put its meshes on an animated child.)
     float low, high;
-    getRailSpan(low, high);
+    if (!measureRailSpan(low, high))
+        return;
     for (ActorEnemyWaggon* waggon : _waggons) {
         if (!waggon->getRailSet())
             continue;

@@ -87,6 +87,8 @@ public:
     int32_t _hitCount = 0;
 
 protected:
+    // As getRailSpan; false when the visible tree has no mesh.
+    bool measureRailSpan(float& low, float& high);
     // Starts the named reaction, or stops every reaction when the actor has none of that name.
     void startOrStopAll(const char* name);
     // The rail frame at the set's current position, turned round when the enemy faces backwards.
