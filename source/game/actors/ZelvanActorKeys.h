@@ -33,8 +33,13 @@ inline void readString(const std::string& prefix, const char* name, std::string&
         field = text;
 }
 
+// A vector is written "x,y,z"; the list form "{ x y z }" is read too.
 inline void readVector3(const std::string& prefix, const char* name, Vector3& field) {
-    field = ConfigStore::instance().getVector3(key(prefix, name), field);
+    const std::string k = key(prefix, name);
+    if (const char* text = ConfigStore::instance().getString(k, nullptr))
+        Vector3FromString(field, text);
+    else
+        field = ConfigStore::instance().getVector3(k, field);
 }
 
 // The text of the key, or null when it has none.
