@@ -1,6 +1,7 @@
-// Writes the sample textures of the content folder: a small checker PNG (RGB), a soft glow PNG
-// (RGBA) and a ground TGA (24-bit, run-length). They are committed under content/data/textures;
-// run this to make them again: texture_content <content/data folder>.
+// Writes the sample textures of the content folder: a small checker PNG (RGB) and its evening
+// colours (RGB), a soft glow PNG (RGBA) and a ground TGA (24-bit, run-length). They are
+// committed under content/data/textures; run this to make them again:
+// texture_content <content/data folder>.
 
 #include <cmath>
 #include <cstdio>
@@ -60,6 +61,15 @@ int main(int argc, char** argv) {
             checker.insert(checker.end(), {v, v, v});
         }
 
+    // The checker in evening colours: the dusk atmosphere swaps it in for the checker.
+    std::vector<uint8_t> checkerDusk;
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) {
+            bool light = ((x / 4 + y / 4) & 1) != 0;
+            checkerDusk.insert(checkerDusk.end(), {(uint8_t)(light ? 210 : 90), (uint8_t)(light ? 140 : 60),
+                                                   (uint8_t)(light ? 110 : 80)});
+        }
+
     std::vector<uint8_t> glow;
     for (int y = 0; y < 16; ++y)
         for (int x = 0; x < 16; ++x) {
@@ -75,7 +85,8 @@ int main(int argc, char** argv) {
             ground.insert(ground.end(), {(uint8_t)(line ? 70 : 140), (uint8_t)(line ? 60 : 110), (uint8_t)(line ? 50 : 80)});
         }
 
-    bool ok = writePng(dir + "checker.png", 16, 16, false, checker) && writePng(dir + "glow.png", 16, 16, true, glow) &&
+    bool ok = writePng(dir + "checker.png", 16, 16, false, checker) &&
+              writePng(dir + "checker_dusk.png", 16, 16, false, checkerDusk) && writePng(dir + "glow.png", 16, 16, true, glow) &&
               writeTga(dir + "ground.tga", 16, 16, ground);
     if (!ok)
         std::fprintf(stderr, "texture_content: cannot write into %s\n", dir.c_str());
