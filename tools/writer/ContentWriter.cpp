@@ -1,5 +1,6 @@
 #include "ContentWriter.h"
 #include "ActorContent.h"
+#include "LevelActorContent.h"
 #include "TrackContent.h"
 #include "AtmoContent.h"
 
@@ -537,6 +538,7 @@ std::vector<ContentFile> demoContent() {
     for (ContentFile& f : actorContent()) files.push_back(std::move(f));
     for (ContentFile& f : trackContent()) files.push_back(std::move(f));
     for (ContentFile& f : atmoContent()) files.push_back(std::move(f));
+    for (ContentFile& f : levelActorContent()) files.push_back(std::move(f));
     return files;
 }
 

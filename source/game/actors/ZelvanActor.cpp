@@ -6,6 +6,12 @@
 #include "engine_game/ObjectNode.h"
 #include "engine_game/Transform.h"
 #include "game/actors/ZelvanActorAnimator.h"
+#include "game/actors/ZelvanActorCharacter.h"
+#include "game/actors/ZelvanActorDecoration.h"
+#include "game/actors/ZelvanActorEnemy.h"
+#include "game/actors/ZelvanActorItem.h"
+#include "game/actors/ZelvanActorStargate.h"
+#include "game/actors/ZelvanActorSwitch.h"
 #include "game/actors/ZelvanActorSoundList.h"
 #include "game/actors/ZelvanConductors.h"
 #include "game/actors/ZelvanEffectContainer.h"
@@ -221,17 +227,44 @@ void Actor::buildPhysics(int32_t defaultType) {
 
 namespace {
 
+// The object files of a class: its section's ".objectFiles" list.
+ConfigStore::WordList objectFilesOf(const char* section) {
+    return ConfigStore::instance().getList(std::string(section) + ".objectFiles");
+}
+
+// Characters are listed by name; each names its object file under its own section.
+ConfigStore::WordList characterFiles(const char* section) {
+    const ConfigStore& config = ConfigStore::instance();
+    ConfigStore::WordList files;
+    for (const std::string& name : config.getList(std::string(section) + ".characters")) {
+        const std::string file = config.getString(name + ".objectFile", "");
+        if (!file.empty())
+            files.push_back(file);
+    }
+    return files;
+}
+
 struct ActorClass {
-    const char* section;   // its ".objectFiles" list names the object files of the class
+    const char* section;
     ObjectFactory factory;
+    ConfigStore::WordList (*files)(const char* section);
 };
 
-// In registration order: an object file named by two lists keeps the first class. The classes
-// join in this order as they are built: actorCharacter, actorPlayer, actorSwitch, actorObstacle,
-// actorDecoration, actorEnemyTrain, actorEnemyWaggon, actorStargate, actorItemGift,
-// actorItemObstacle. (Items and enemies in general are never registered themselves.)
+// In registration order: an object file named by two lists keeps the first class. The player's
+// train (actorPlayer) joins after the characters. (Items and enemies in general are never
+// registered themselves; menu actors are the menu World's default.)
 const std::vector<ActorClass>& actorClasses() {
-    static const std::vector<ActorClass> classes = {};
+    static const std::vector<ActorClass> classes = {
+        {"actorCharacter", &ActorCharacter::create, &characterFiles},
+        {"actorSwitch", &ActorSwitch::create, &objectFilesOf},
+        {"actorObstacle", &ActorObstacle::create, &objectFilesOf},
+        {"actorDecoration", &ActorDecoration::create, &objectFilesOf},
+        {"actorEnemyTrain", &ActorEnemyTrain::create, &objectFilesOf},
+        {"actorEnemyWaggon", &ActorEnemyWaggon::create, &objectFilesOf},
+        {"actorStargate", &ActorStargate::create, &objectFilesOf},
+        {"actorItemGift", &ActorItemGift::create, &objectFilesOf},
+        {"actorItemObstacle", &ActorItemObstacle::create, &objectFilesOf},
+    };
     return classes;
 }
 
@@ -241,9 +274,8 @@ void registerActorClasses(World* world) {
     if (!world)
         return;
     world->_defaultFactory = &Actor::create;
-    const ConfigStore& config = ConfigStore::instance();
     for (const ActorClass& c : actorClasses())
-        for (const std::string& file : config.getList(std::string(c.section) + ".objectFiles"))
+        for (const std::string& file : c.files(c.section))
             world->registerObjectClass(file, c.factory);
 }
 
