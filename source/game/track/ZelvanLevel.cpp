@@ -16,6 +16,7 @@
 #include "engine_game/Transform.h"
 #include "engine_game/World.h"
 #include "game/actors/ZelvanActor.h"
+#include "game/actors/ZelvanActorEnemy.h"
 
 namespace Zelvan {
 
@@ -71,6 +72,26 @@ Transform* railOwner(Scene* scene, const std::string& parentName, std::vector<Ob
     return scene->_root->_transform;
 }
 
+// What enemy trains read of the level that placed them.
+class LevelEnemyReader : public EnemyLevelReader {
+public:
+    bool isOnRoad(const Level* level) const override { return level && level->onRoad; }
+    int32_t getRoadIndex(const Level* level) const override { return level ? level->roadIndex : 0; }
+    bool isRunning(const Level* level) const override { return level && level->runFlag; }
+    size_t getRangeCount(const Level* level) const override { return level ? level->occupiedRanges.size() : 0; }
+    bool getRange(const Level* level, size_t index, EnemyRange& out) const override {
+        if (!level || index >= level->occupiedRanges.size())
+            return false;
+        const Level::OccupiedRange& r = level->occupiedRanges[index];
+        out.kind = r.kind;
+        out.actor = r.actor;
+        out.rail = r.rail;
+        out.start = r.railDistance;
+        out.length = r.length;
+        return true;
+    }
+};
+
 }  // namespace
 
 bool Level::isActor(const Object* object) { return object && object->_typeId > TypeLastPlain; }
@@ -106,6 +127,9 @@ uint32_t Level::readRailKinds(const std::string& section) {
 Level* Level::load(World* world, PSParticleSystem* particleSystem, ProxyContainer* proxyContainer,
                    const std::string& name) {
     XAssert(world ? 1 : 0, "world", __FILE__, __LINE__);
+    static const LevelEnemyReader enemyReader;
+    if (!ActorEnemy::getLevelReader())
+        ActorEnemy::setLevelReader(&enemyReader);
     const ConfigStore& config = ConfigStore::instance();
 
     // The world would make an empty scene for a missing file, which has no chain nodes.

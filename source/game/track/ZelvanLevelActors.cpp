@@ -1,101 +1,86 @@
-// Until the item and enemy actor classes exist, their settings are read from the configuration
-// under the actor's source name (the keys those classes read), and the level-written state is
-// kept here.
-
 #include "game/track/ZelvanLevelActors.h"
 
-#include <algorithm>
-#include <cstring>
-#include <map>
-#include <set>
-#include <string>
-#include <vector>
-
-#include "engine/ConfigStore.h"
-#include "engine_game/Transform.h"
-#include "game/actors/ZelvanActor.h"
-#include "game/track/ZelvanRailSet.h"
+#include "game/actors/ZelvanActorEnemy.h"
+#include "game/actors/ZelvanActorItem.h"
 
 namespace Zelvan {
 namespace levelactors {
 
-namespace {
+// The level dispatches on type ids; a node whose id and class disagree (a scene that sets an id
+// by hand) answers with the class defaults instead of being misread.
 
-std::string key(Actor* actor, const char* name) { return actor->getSourceName() + name; }
-
-std::set<Actor*>& rowGifts() {
-    static std::set<Actor*> gifts;
-    return gifts;
+float itemDensity(Actor* item) {
+    auto* i = dynamic_cast<ActorItem*>(item);
+    return i ? i->_density : 1.0f;
 }
 
-std::map<Actor*, std::vector<Actor*>>& trains() {
-    static std::map<Actor*, std::vector<Actor*>> waggons;
-    return waggons;
+float itemRotStep(Actor* item) {
+    auto* i = dynamic_cast<ActorItem*>(item);
+    return i ? i->_rotStep : 0.0f;
 }
 
-}  // namespace
-
-float itemDensity(Actor* item) { return ConfigStore::instance().getFloat(key(item, ".density"), 1.0f); }
-
-float itemRotStep(Actor* item) { return ConfigStore::instance().getFloat(key(item, ".rotStep"), 0.0f); }
-
-bool itemOriented(Actor* item) { return ConfigStore::instance().getBool(key(item, ".oriented"), false); }
+bool itemOriented(Actor* item) {
+    auto* i = dynamic_cast<ActorItem*>(item);
+    return i && i->_oriented;
+}
 
 void itemRotate(Actor* item, float angle) {
-    if (angle == 0)
-        return;
-    const Matrix4 turned = Matrix4::rotationZ(angle) * item->_transform->_local;
-    item->setMatrix(turned);
+    if (auto* i = dynamic_cast<ActorItem*>(item))
+        i->rotate(angle);
 }
 
-bool giftAlone(Actor* gift) { return ConfigStore::instance().getBool(key(gift, ".alone"), true); }
+bool giftAlone(Actor* gift) {
+    auto* g = dynamic_cast<ActorItemGift*>(gift);
+    return g ? g->_alone : true;
+}
 
-bool giftSnap(Actor* gift) { return ConfigStore::instance().getBool(key(gift, ".snap"), false); }
+bool giftSnap(Actor* gift) {
+    auto* g = dynamic_cast<ActorItemGift*>(gift);
+    return g && g->_snap;
+}
 
 void setGiftRowFlag(Actor* gift, bool row) {
-    if (row)
-        rowGifts().insert(gift);
-    else
-        rowGifts().erase(gift);
+    if (auto* g = dynamic_cast<ActorItemGift*>(gift))
+        g->_notAlone = row;
 }
 
-bool giftRowFlag(Actor* gift) { return rowGifts().count(gift) != 0; }
+bool giftRowFlag(Actor* gift) {
+    auto* g = dynamic_cast<ActorItemGift*>(gift);
+    return g && g->_notAlone;
+}
 
 bool obstacleDynamic(Actor* obstacle) {
-    return std::strcmp(ConfigStore::instance().getString(key(obstacle, ".type"), "static"), "dynamic") == 0;
+    auto* o = dynamic_cast<ActorItemObstacle*>(obstacle);
+    return o && o->_obstacleType == ActorItemObstacle::Dynamic;
 }
 
 bool obstacleShield(Actor* obstacle) {
-    return std::strcmp(ConfigStore::instance().getString(key(obstacle, ".damageType"), "deathly"), "shield") == 0;
+    auto* o = dynamic_cast<ActorItemObstacle*>(obstacle);
+    return o && o->_damageType == ActorItemObstacle::Shield;
 }
 
-Scene* enemyScene(Actor*) { return nullptr; }
+Scene* enemyScene(Actor* enemy) { return enemy->_scene; }
 
-void enemySetRails(Actor* enemy, Level*, RailSet* set, float distance) {
-    if (!set || set->getRails().empty())
-        return;
-    RailSetPos saved;
-    set->savePosition(saved);
-    set->reset(true);
-    set->move(distance);
-    const Vector3 position = set->getPosition();
-    Vector3 forward = set->getDirection().normalized();
-    const Vector3 up = set->getUp().normalized();
-    set->restorePosition(saved);
-    if (enemy->_transform->_world.row3(1).dot(forward) < 0)
-        forward = -forward;
-    const Vector3 rows[3] = {forward.cross(up).normalized(), forward, up};
-    enemy->_transform->setWorld(rows, position);
-    enemy->updateTransform();
+void enemySetRails(Actor* enemy, Level* level, RailSet* set, float distance) {
+    if (auto* e = dynamic_cast<ActorEnemy*>(enemy))
+        ActorEnemy::setRails(e, level, set, distance);
 }
 
-void trainAddWaggon(Actor* train, Actor* waggon) { trains()[train].push_back(waggon); }
+void trainAddWaggon(Actor* train, Actor* waggon) {
+    auto* t = dynamic_cast<ActorEnemyTrain*>(train);
+    auto* w = dynamic_cast<ActorEnemyWaggon*>(waggon);
+    if (t && w)
+        t->addWaggon(w);
+}
 
-void trainClearWaggons(Actor* train) { trains().erase(train); }
+void trainClearWaggons(Actor* train) {
+    if (auto* t = dynamic_cast<ActorEnemyTrain*>(train))
+        t->clearWaggons();
+}
 
 int32_t trainWaggonCount(Actor* train) {
-    auto it = trains().find(train);
-    return it == trains().end() ? 0 : (int32_t)it->second.size();
+    auto* t = dynamic_cast<ActorEnemyTrain*>(train);
+    return t ? (int32_t)t->_waggons.size() : 0;
 }
 
 }  // namespace levelactors
