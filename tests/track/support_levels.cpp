@@ -51,6 +51,8 @@ SampleLevelWorld::SampleLevelWorld() {
 SampleLevelWorld::~SampleLevelWorld() {
     // Levels let go of the particle system before it goes; then the world with every scene.
     pool->setParticleSystem(nullptr);
+    if (particles)
+        particles->_eventHandler = nullptr;
     delete pool;
     delete proxies;
     if (particles)

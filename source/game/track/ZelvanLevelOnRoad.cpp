@@ -320,6 +320,12 @@ void Level::setSkin(LevelSkin* s) {
 void Level::setParticleSystem(PSParticleSystem* system) {
     if (system == particleSystem)
         return;
+    // The level's own emitters belong to the old system; the new one must never be asked to
+    // stop them.
+    if (particleSystem)
+        for (PSEmitter* emitter : emitters)
+            particleSystem->stopEmitter(emitter);
+    emitters.clear();
     particleSystem = system;
     for (Object* node : scene->_nodes)
         if (isActor(node))
