@@ -337,8 +337,11 @@ protected:
 TEST_F(SampleProxies, SampleDecorationsStandOnPlaceholders) {
     ProxyContainer c;
     c.load(world(), "object");
-    ASSERT_EQ(c._proxies.size(), 3u);
-    // Built in memory: the sample content has no level scenes of its own yet.
+    // The decorations, then the level's obstacle, enemy train and waggon placeholders.
+    ASSERT_EQ(c._proxies.size(), 6u);
+    EXPECT_EQ(c._proxies[0]->name, "tree");
+    EXPECT_EQ(c._proxies[5]->name, "waggon");
+    // Built in memory: a row of decoration placeholders only.
     std::vector<proxyfixtures::Placeholder> placeholders = proxyfixtures::placeholderRow({"tree", "house", "sign"}, 6);
     Scene* scene = world()->createScene("row", 0, 0);
     for (const proxyfixtures::Placeholder& p : placeholders) {

@@ -3,6 +3,7 @@
 #include "LevelActorContent.h"
 #include "TrackContent.h"
 #include "AtmoContent.h"
+#include "LevelContent.h"
 
 #include <algorithm>
 #include <cmath>
@@ -539,6 +540,7 @@ std::vector<ContentFile> demoContent() {
     for (ContentFile& f : trackContent()) files.push_back(std::move(f));
     for (ContentFile& f : atmoContent()) files.push_back(std::move(f));
     for (ContentFile& f : levelActorContent()) files.push_back(std::move(f));
+    for (ContentFile& f : levelContent()) files.push_back(std::move(f));
     return files;
 }
 
