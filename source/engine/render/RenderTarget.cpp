@@ -7,6 +7,7 @@
 #include "engine/bounds.h"
 #include "engine/render/Material.h"
 #include "engine/render/PSParticleSystem.h"
+#include "engine/render/Render.h"
 #include "engine/render/ResourceManager.h"
 #include "engine/render/SceneFields.h"
 #include "engine/utils.h"
@@ -102,6 +103,7 @@ RenderTarget::~RenderTarget() {
     _blendedChains.clear();
     _culledList = nullptr;
     for (RenderTargetMesh* mesh : _postEffects) delete mesh;
+    if (_issuer) _issuer->releaseTargetIndex(this);
     delete _framebuffer;
     delete _colourTexture;
     delete _depthTexture;

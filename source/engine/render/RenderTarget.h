@@ -23,6 +23,7 @@ class Camera;
 class Material;
 class Object;
 class PSParticleSystem;
+class Render;
 class RenderTarget;
 
 // A mesh's node in the draw lists. Every target has its own pair of links, indexed by the
@@ -143,6 +144,8 @@ public:
     RenderTargetTexture* _depthTexture = nullptr;
 
 private:
+    friend class Render;
+
     struct Plane {
         Vector3 normal;
         float distance = 0;
@@ -159,4 +162,6 @@ private:
 
     std::vector<RenderTargetMesh*> _postEffects;
     std::vector<RenderLink*> _sortScratch;
+    // The renderer that gave this target its index and takes it back when the target goes.
+    Render* _issuer = nullptr;
 };
