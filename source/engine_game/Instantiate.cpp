@@ -1,6 +1,7 @@
 // Live nodes from loaded object files: class choice, meshes, children, texts, properties,
 // animation and physics.
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "engine/render/Mesh.h"
@@ -133,8 +134,11 @@ Object* World::createObject(Scene* scene, const std::string& path, const std::st
         createPhysics(scene, holder, top, rotation, position, scale, massOf(top));
 
     _objects.push_back(node);
-    if (scene)
+    noteListed(node, ListedObjects, this);
+    if (scene) {
         scene->_nodes.push_back(node);
+        noteListed(node, ListedNodes, scene);
+    }
     // Under a scene root the root owns it; without one the world does.
     if (!node->_parent)
         _ownedObjects.insert(node);
@@ -146,8 +150,10 @@ Object* World::createObject(Scene* scene, const std::string& path, const std::st
 
     if (!scene || scene->_shown)
         _renderTarget->addObject(node);
-    if (scene && scene->_renderList)
+    if (scene && scene->_renderList) {
         scene->_renderList->nodes.push_back(node);
+        noteListed(node, ListedRenderList, scene);
+    }
     return node;
 }
 
@@ -214,11 +220,14 @@ KeyFramePlayer* World::createAnimation(Scene* scene, Object* node, const KeyFram
         KeyFramePlayer* old = node->_animation;
         forgetPlayer(old);
         delete old;
+        std::vector<NodeListing>& listings = node->_listings;
+        listings.erase(std::remove_if(listings.begin(), listings.end(),
+                                      [](const NodeListing& l) { return l.kind == ListedPlayers; }),
+                       listings.end());
     }
     KeyFramePlayer* player = new KeyFramePlayer(node, keys);
-    if (scene)
-        scene->_animations.push_back(player);
-    else
-        _animations.push_back(player);
+    std::vector<KeyFramePlayer*>& players = scene ? scene->_animations : _animations;
+    players.push_back(player);
+    noteListed(node, ListedPlayers, scene ? (const void*)scene : (const void*)this, &players);
     return player;
 }

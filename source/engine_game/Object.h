@@ -33,6 +33,16 @@ class Object;
 class Transform;
 
 // Something that lists nodes and must forget one before it is freed.
+// One list a world or one of its scenes or pools keeps the node in (see World::onObjectReleased):
+// the kind of list, the world or scene that owns it, the list itself where the kind needs it, and
+// how often the node was put there. Releasing a node visits these lists only.
+struct NodeListing {
+    uint8_t kind = 0;
+    const void* owner = nullptr;
+    const void* list = nullptr;
+    uint32_t count = 0;
+};
+
 class IObjectReleaseListener {
 public:
     virtual ~IObjectReleaseListener() {}
@@ -120,6 +130,8 @@ public:
     std::vector<Mesh*> _meshes;
     std::vector<Object*> _children;
     std::vector<Light*> _lights;
+    // Where worlds list this node; kept by World, Scene and ObjectPool as they list it.
+    std::vector<NodeListing> _listings;
 
 protected:
     // Deletes the children, tells the release listeners and leaves the parent; runs once.

@@ -155,7 +155,12 @@ std::vector<std::string> Scene::getGroupNames() const {
     return names;
 }
 
-void Scene::addToGroup(const std::string& group, Object* node) { _groups[group].push_back(node); }
+void Scene::addToGroup(const std::string& group, Object* node) {
+    std::vector<Object*>& members = _groups[group];
+    members.push_back(node);
+    if (node)
+        World::noteListed(node, World::ListedGroup, this, &members);
+}
 
 KeyFrameList* Scene::keepKeys(KeyFrameList* keys) {
     if (keys)
@@ -167,6 +172,8 @@ void Scene::setRoot(Object* root) {
     if (_root && _root != root)
         _oldRoots.push_back(_root);
     _root = root;
+    if (root)
+        World::noteListed(root, World::ListedRoot, this);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -211,6 +218,7 @@ Object* ObjectPool::acquire(int physics) {
             return nullptr;
         _world->adoptPoolInstance(instance);
         _made.push_back(instance);
+        World::noteListed(instance, World::ListedPool, _scene ? (const void*)_scene : (const void*)_world, this);
     }
     _updating.push_back(instance);
     _inUse.push_back(instance);

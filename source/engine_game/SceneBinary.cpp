@@ -180,6 +180,7 @@ void World::loadBinary(Scene* scene, File& file, std::vector<Object*>& loaded, c
             light->setPosition(position);
             light->_layerMask = mask;
             scene->_lights.push_back(light);
+            noteListed(light, ListedLights, scene);
             break;
         }
         case 4: {  // EMPTY
@@ -209,6 +210,7 @@ void World::loadBinary(Scene* scene, File& file, std::vector<Object*>& loaded, c
                 delete entry;
                 break;
             }
+            noteListed(node, ListedEmpty, scene);
             for (const std::string& g : groups)
                 scene->addToGroup(g, node);
             break;
@@ -246,7 +248,9 @@ void World::loadBinary(Scene* scene, File& file, std::vector<Object*>& loaded, c
             for (const std::string& g : groups)
                 scene->addToGroup(g, node);
             _objects.push_back(node);
+            noteListed(node, ListedObjects, this);
             scene->_nodes.push_back(node);
+            noteListed(node, ListedNodes, scene);
             break;
         }
         default:

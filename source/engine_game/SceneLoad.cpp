@@ -67,6 +67,7 @@ void World::placeCamera(Scene* scene, Camera* camera) {
     if (!_camera)
         setCamera(camera);
     scene->_cameras.push_back(camera);
+    noteListed(camera, ListedCameras, scene);
 }
 
 Scene* World::createScene(const std::string& name, int physics, int renderList) {
@@ -364,11 +365,13 @@ void World::loadText(Scene* scene, File& file, std::vector<Object*>& loaded) {
                 entry->node->setTransform(rows, Vector3(v[0], v[1], v[2]), Vector3(v[6], v[7], v[8]));
                 propertiesOf(line, entry->properties);
                 Object* node = entry->node;
-                if (!scene->_empties.insert(std::make_pair(name, entry)).second)
+                if (!scene->_empties.insert(std::make_pair(name, entry)).second) {
                     delete entry;
-                else
+                } else {
+                    noteListed(node, ListedEmpty, scene);
                     for (const std::string& g : groupsOf(line))
                         scene->addToGroup(g, node);
+                }
             }
         } else if (line.compare(0, 5, "LIGHT") == 0) {
             LineScanner s(line, 5);
@@ -383,6 +386,7 @@ void World::loadText(Scene* scene, File& file, std::vector<Object*>& loaded) {
                 light->setPosition(Vector3(v[0], v[1], v[2]));
                 light->_layerMask = layerMaskOf(line);
                 scene->_lights.push_back(light);
+                noteListed(light, ListedLights, scene);
             }
         } else {
             LineScanner s(line);

@@ -32,10 +32,24 @@ bool contains(const std::vector<T*>& list, const T* item) {
 }
 
 template <typename T>
-void eraseFirst(std::vector<T*>& list, const T* item) {
+bool eraseFirst(std::vector<T*>& list, const T* item) {
     auto it = std::find(list.begin(), list.end(), item);
-    if (it != list.end())
-        list.erase(it);
+    if (it == list.end())
+        return false;
+    list.erase(it);
+    return true;
+}
+
+// Takes count occurrences out of a list, searching from the back: nodes are mostly released in
+// the reverse order they were listed in. Without count occurrences the whole list is searched.
+template <typename T>
+void eraseCounted(std::vector<T*>& list, const void* item, uint32_t count) {
+    for (size_t i = list.size(); i-- > 0 && count > 0;) {
+        if ((const void*)list[i] == item) {
+            list.erase(list.begin() + (long)i);
+            --count;
+        }
+    }
 }
 
 // Every node of a tree, parents before children (work list: take the first, append its children).
@@ -281,21 +295,30 @@ void World::attachObject(Scene* scene, Object* node) {
         return;
     // A scene's players are advanced with the scene; the world's list would advance them twice.
     std::vector<KeyFramePlayer*>& active = scene ? scene->_animations : _animations;
+    const void* activeOwner = scene ? (const void*)scene : (const void*)this;
     for (Object* n : walkTree(node)) {
         KeyFramePlayer* player = n->_animation;
         if (!player)
             continue;
         player->_enabled = 1;
-        if (!contains(active, player))
+        if (!contains(active, player)) {
             active.push_back(player);
-        if (scene)
+            noteListed(n, ListedPlayers, activeOwner, &active);
+        }
+        if (scene) {
             eraseAll(_animations, player);
+            noteUnlisted(n, ListedPlayers, this, &_animations, ~0u);
+        }
         eraseAll(_parkedAnimations, player);
+        noteUnlisted(n, ListedPlayers, this, &_parkedAnimations, ~0u);
     }
     _renderTarget->addObject(node);
     _objects.push_back(node);
-    if (scene)
+    noteListed(node, ListedObjects, this);
+    if (scene) {
         scene->_nodes.push_back(node);
+        noteListed(node, ListedNodes, scene);
+    }
 }
 
 void World::detachObject(Scene* scene, Object* node) {
@@ -306,16 +329,22 @@ void World::detachObject(Scene* scene, Object* node) {
         if (!player)
             continue;
         player->_enabled = 0;
-        if (!contains(_parkedAnimations, player))
+        if (!contains(_parkedAnimations, player)) {
             _parkedAnimations.push_back(player);
+            noteListed(n, ListedPlayers, this, &_parkedAnimations);
+        }
         eraseAll(_animations, player);
-        if (scene)
+        noteUnlisted(n, ListedPlayers, this, &_animations, ~0u);
+        if (scene) {
             eraseAll(scene->_animations, player);
+            noteUnlisted(n, ListedPlayers, scene, &scene->_animations, ~0u);
+        }
     }
     _renderTarget->removeObject(node);
-    eraseFirst(_objects, node);
-    if (scene)
-        eraseFirst(scene->_nodes, node);
+    if (eraseFirst(_objects, node))
+        noteUnlisted(node, ListedObjects, this);
+    if (scene && eraseFirst(scene->_nodes, node))
+        noteUnlisted(node, ListedNodes, scene);
 }
 
 Object* World::findEmpty(const std::string& name) const {
@@ -330,6 +359,7 @@ Object* World::findEmpty(const std::string& name) const {
 DebugDraw* World::createDebugDraw() {
     DebugDraw* draw = new DebugDraw();
     _objects.push_back(draw);
+    noteListed(draw, ListedObjects, this);
     _ownedObjects.insert(draw);
     _renderTarget->addObject(draw);
     return draw;
@@ -347,6 +377,100 @@ void World::forgetPlayer(KeyFramePlayer* player) {
         eraseAll(scene->_animations, player);
 }
 
+void World::noteListed(Object* node, uint8_t kind, const void* owner, const void* list) {
+    for (NodeListing& listing : node->_listings) {
+        if (listing.kind == kind && listing.owner == owner && listing.list == list) {
+            ++listing.count;
+            return;
+        }
+    }
+    NodeListing listing;
+    listing.kind = kind;
+    listing.owner = owner;
+    listing.list = list;
+    listing.count = 1;
+    node->_listings.push_back(listing);
+}
+
+void World::noteUnlisted(Object* node, uint8_t kind, const void* owner, const void* list, uint32_t count) {
+    std::vector<NodeListing>& listings = node->_listings;
+    for (size_t k = 0; k < listings.size(); ++k) {
+        NodeListing& listing = listings[k];
+        if (listing.kind != kind || listing.owner != owner || listing.list != list)
+            continue;
+        if (listing.count > count) {
+            listing.count -= count;
+        } else {
+            listings[k] = listings.back();
+            listings.pop_back();
+        }
+        return;
+    }
+}
+
+Scene* World::listedScene(const void* owner) const {
+    for (Scene* scene : _scenes)
+        if ((const void*)scene == owner)
+            return scene;
+    return nullptr;
+}
+
+bool World::dropListing(Object* node, const NodeListing& listing) {
+    const bool mine = listing.owner == (const void*)this;
+    Scene* scene = mine ? nullptr : listedScene(listing.owner);
+    if (!mine && !scene)
+        return false;  // another world's, or its scene is gone with everything it listed
+    switch (listing.kind) {
+        case ListedObjects:
+            eraseCounted(_objects, node, listing.count);
+            break;
+        case ListedNodes:
+            eraseCounted(scene->_nodes, node, listing.count);
+            break;
+        case ListedCameras:
+            eraseCounted(scene->_cameras, node, listing.count);
+            break;
+        case ListedLights:
+            eraseCounted(scene->_lights, node, listing.count);
+            break;
+        case ListedGroup:
+            for (auto& group : scene->_groups)
+                if ((const void*)&group.second == listing.list)
+                    eraseCounted(group.second, node, listing.count);
+            break;
+        case ListedRenderList:
+            if (scene->_renderList)
+                eraseCounted(scene->_renderList->nodes, node, listing.count);
+            break;
+        case ListedEmpty:
+            for (auto& empty : scene->_empties)
+                if (empty.second->node == node)
+                    empty.second->node = nullptr;
+            break;
+        case ListedRoot:
+            if (scene->_root == node)
+                scene->_root = nullptr;
+            break;
+        case ListedPool: {
+            const std::vector<ObjectPool*>& pools = scene ? scene->_pools : _pools;
+            for (ObjectPool* pool : pools)
+                if ((const void*)pool == listing.list)
+                    pool->forget(node);
+            break;
+        }
+        case ListedPlayers:
+            if (node->_animation) {
+                // The list is one of the owner's own player lists.
+                auto* players = static_cast<std::vector<KeyFramePlayer*>*>(const_cast<void*>(listing.list));
+                eraseCounted(*players, node->_animation, listing.count);
+            }
+            break;
+        default:
+            break;
+    }
+    return true;
+}
+
 void World::onObjectReleased(Object* node) {
     if (node == _camera)
         _camera = nullptr;
@@ -356,29 +480,18 @@ void World::onObjectReleased(Object* node) {
         for (Mesh* mesh : node->_meshes)
             _renderTarget->removeMesh(mesh);
     }
-    eraseAll(_objects, node);
     _ownedObjects.erase(node);
-    if (node->_animation)
-        forgetPlayer(node->_animation);
 
-    for (Scene* scene : _scenes) {
-        eraseAll(scene->_nodes, node);
-        eraseAll(scene->_cameras, node);
-        eraseAll(scene->_lights, node);
-        for (auto& group : scene->_groups)
-            eraseAll(group.second, node);
-        if (scene->_renderList)
-            eraseAll(scene->_renderList->nodes, node);
-        for (auto& empty : scene->_empties)
-            if (empty.second->node == node)
-                empty.second->node = nullptr;
-        if (scene->_root == node)
-            scene->_root = nullptr;
-        for (ObjectPool* pool : scene->_pools)
-            pool->forget(node);
+    // The lists of this world, its scenes and pools that hold the node; other worlds' stay.
+    std::vector<NodeListing>& listings = node->_listings;
+    for (size_t k = 0; k < listings.size();) {
+        if (dropListing(node, listings[k])) {
+            listings[k] = listings.back();
+            listings.pop_back();
+        } else {
+            ++k;
+        }
     }
-    for (ObjectPool* pool : _pools)
-        pool->forget(node);
 
     // The rigid body of a body this world made goes with its handle.
     if (node->_physicsBody) {

@@ -170,8 +170,30 @@ public:
     void destroyBody(IPhysicsBody* body);
     void destroyRigidBody(Scene* scene, btRigidBody* rigidBody);
 
-    // A node is about to be freed: drop it from every list.
+    // A node is about to be freed: drop it from every list of this world, its scenes and pools.
+    // Only the lists the node was put in are visited (its _listings), so the cost does not grow
+    // with the number or size of the loaded scenes. Nodes therefore enter these lists through
+    // the world's, scenes' and pools' operations (attachObject, createObject, the scene loaders,
+    // Scene::addToGroup, Scene::setRoot), which record it, not by pushing onto them directly.
     void onObjectReleased(Object* node) override;
+
+    // The kinds of NodeListing.
+    enum ListingKind : uint8_t {
+        ListedObjects,     // _objects (owner: the world)
+        ListedNodes,       // a scene's _nodes
+        ListedCameras,     // a scene's _cameras
+        ListedLights,      // a scene's _lights
+        ListedGroup,       // one group of a scene (list: its node list)
+        ListedRenderList,  // a scene's render list
+        ListedEmpty,       // an EMPTY entry of a scene
+        ListedRoot,        // a scene's root
+        ListedPool,        // made by a pool (owner: the pool's scene or world; list: the pool)
+        ListedPlayers      // the node's player in a player list (owner: world or scene; list: it)
+    };
+    // Records that the node was put into one list once more, or taken out of it count times.
+    static void noteListed(Object* node, uint8_t kind, const void* owner, const void* list = nullptr);
+    static void noteUnlisted(Object* node, uint8_t kind, const void* owner, const void* list = nullptr,
+                             uint32_t count = 1);
 
     // ---- Fields ----
     Light* _defaultLight = nullptr;
@@ -218,6 +240,10 @@ private:
     void addMeshesOf(Object* holder, ObjectNode* objectNode, bool skipEmpty, bool adjacency);
     void placeCamera(Scene* scene, Camera* camera);
     void forgetPlayer(KeyFramePlayer* player);
+    // The scene of this world that a listing names, or null (another world's scene, or gone).
+    Scene* listedScene(const void* owner) const;
+    // Takes the node out of one list of this world; false when the listing is not this world's.
+    bool dropListing(Object* node, const NodeListing& listing);
 
     PhysicsWorld* _physics = nullptr;
     std::map<btRigidBody*, MadeBody> _madeBodies;

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -457,6 +459,42 @@ TEST_F(Frame, TheScreenTargetTakesTheHostSize) {
     EXPECT_EQ(b->_index, 1u);
     EXPECT_EQ(render.targets.front(), b);
     IGame::setInstance(nullptr);
+}
+
+// A world (or an interface page, which is a world) frees its target while later ones live on: the
+// next target must not take an index a live target holds, or both would write the same links.
+TEST_F(Frame, AFreedTargetsIndexIsReusedWithoutSharingALiveOne) {
+    RenderTarget* a = target("a");
+    RenderTarget* b = target("b");
+    Material* m = material();
+    Mesh* onB = mesh(m);
+    Mesh* onC = mesh(m);
+    Mesh* shared = mesh(m);
+    b->addMesh(onB);
+    b->addMesh(shared);
+
+    const uint32_t freed = a->_index;
+    render.targets.erase(std::find(render.targets.begin(), render.targets.end(), a));
+    targets.erase(targets.begin());  // frees a
+    RenderTarget* c = target("c");
+    EXPECT_NE(c->_index, b->_index);
+    EXPECT_EQ(c->_index, freed);
+
+    c->addMesh(onC);
+    c->addMesh(shared);
+    ASSERT_EQ(b->_opaqueChains.size(), 1u);
+    ASSERT_EQ(c->_opaqueChains.size(), 1u);
+    EXPECT_EQ(b->linkedMeshCount(), 2u);
+    EXPECT_EQ(c->linkedMeshCount(), 2u);
+    c->removeMesh(shared);
+    EXPECT_EQ(b->linkedMeshCount(), 2u);
+    EXPECT_EQ(c->linkedMeshCount(), 1u);
+    EXPECT_TRUE(onB->_renderLink->isLinkedIn(b->_index));
+    EXPECT_FALSE(onB->_renderLink->isLinkedIn(c->_index));
+
+    // With every index held, the next one is new.
+    RenderTarget* d = target("d");
+    EXPECT_EQ(d->_index, 2u);
 }
 
 class LinesOfAThirdKind : public Geometry {

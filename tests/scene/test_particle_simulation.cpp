@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
@@ -742,6 +744,129 @@ TEST(ParticleGeometry, SpriteAngleTurnsAboutTheSpriteYAxis) {
         const Vector3 local = sprite.position(v);
         // A quarter turn about +Y takes x to -z.
         expectNear(vertexPosition(*sim.system._geometry, v), Vector3(0, local.y, -local.x), 1e-5f);
+    }
+}
+
+// The sprites built the plain way, one particle and one vertex at a time, straight from the
+// definitions: what the build must write byte for byte, however it gets there.
+void referenceBuild(const PSParticleSystem& system, std::vector<uint8_t>& vertices, std::vector<uint16_t>& indices) {
+    vertices.clear();
+    indices.clear();
+    std::vector<const PSParticle*> drawn;
+    for (PSParticleNode* n = system.firstParticle(); n; n = n->next)
+        if (n->particle->emitter->_visible)
+            drawn.push_back(n->particle);
+    if (system.sort) {
+        auto far = [&](const PSParticle* p) { return (p->position - system._cameraPosition).lengthSquared(); };
+        std::stable_sort(drawn.begin(), drawn.end(),
+                         [&](const PSParticle* a, const PSParticle* b) { return far(a) > far(b); });
+    }
+    auto byte = [](float v) -> uint8_t { return !(v > 0.0f) ? 0 : v >= 255.0f ? 255 : (uint8_t)v; };
+    for (const PSParticle* p : drawn) {
+        const PSLayerType& type = *p->layerType;
+        const Geometry& sg = *type.spriteGeometry->geometry;
+        const float p1 = p->phases[0], p2 = p->phases[1], p3 = p->phases[2];
+        int k;
+        float t;
+        if (p->age <= p1) {
+            k = 0;
+            t = p1 > 0.0f ? p->age / p1 : 1.0f;
+        } else if (p->age <= p1 + p2) {
+            k = 1;
+            t = p2 > 0.0f ? (p->age - p1) / p2 : 1.0f;
+        } else {
+            k = 2;
+            t = p3 > 0.0f ? std::min(1.0f, (p->age - p1 - p2) / p3) : 1.0f;
+        }
+        uint8_t rgba[4];
+        for (int c = 0; c < 4; ++c) {
+            const float a = (float)((type.colours[type.colourMode == PSColourAnim4 ? k : 0] >> (8 * c)) & 255u);
+            const float b = (float)((type.colours[type.colourMode == PSColourAnim4 ? k + 1 : 0] >> (8 * c)) & 255u);
+            rgba[c] = type.colourMode == PSColourAnim4 ? byte(a + (b - a) * t) : (uint8_t)a;
+        }
+        const float size = type.sizeMode == PSSizeAnim4 ? p->sizes[k] + (p->sizes[k + 1] - p->sizes[k]) * t : p->sizes[0];
+        float angle = type.rotationMode == PSRotationAnim4
+                          ? type.rotation[k] + (type.rotation[k + 1] - type.rotation[k]) * t
+                          : type.rotationMode == PSRotationMinMax ? p->rotationSpeed * p->age : 0.0f;
+        angle += p->startAngle;
+        float R[3][3];
+        system.spriteRotation(angle, R);
+
+        const uint32_t base = (uint32_t)(vertices.size() / PSGeometry::VertexStride);
+        for (uint32_t v = 0; v < sg._vertexCount; ++v) {
+            const uint8_t* in = sg._vertices + (size_t)v * sg._stride;
+            float f[11] = {};
+            std::memcpy(f, in, std::min<size_t>(sg._stride, 32));
+            const float l[3] = {f[0] * size, f[1] * size, f[2] * size};
+            float out[8] = {R[0][0] * l[0] + R[0][1] * l[1] + R[0][2] * l[2] + p->position.x,
+                            R[1][0] * l[0] + R[1][1] * l[1] + R[1][2] * l[2] + p->position.y,
+                            R[2][0] * l[0] + R[2][1] * l[1] + R[2][2] * l[2] + p->position.z,
+                            f[3], f[4], 1, 0, 0};
+            float tint[3] = {0, 0, 0};
+            if (sg._stride == 36)
+                for (int c = 0; c < 3; ++c)
+                    tint[c] = in[32 + c] / 255.0f;
+            else if (sg._stride == 44)
+                std::memcpy(tint, in + 32, sizeof(tint));
+            const uint8_t colour[4] = {byte((float)rgba[0] * tint[0]), byte((float)rgba[1] * tint[1]),
+                                       byte((float)rgba[2] * tint[2]), rgba[3]};
+            const uint8_t* bytes = reinterpret_cast<const uint8_t*>(out);
+            vertices.insert(vertices.end(), bytes, bytes + sizeof(out));
+            vertices.insert(vertices.end(), colour, colour + 4);
+        }
+        for (uint32_t i = 0; i < sg._indexCount; ++i)
+            indices.push_back((uint16_t)(sg._indices[i] + base));
+    }
+}
+
+// Three layers over three sprite kinds (a tinted quad whose corners differ in colour, a 44-byte
+// hexagon with tints outside 0..1, a plain white quad), with key-framed and fixed colours, sizes
+// and angles, spin, several emitters (one hidden), sorted and unsorted, from a tilted camera.
+TEST(ParticleGeometry, TheBuildWritesWhatThePlainBuildWrites) {
+    const std::string layers =
+        "[layer] { name = A sprite_geom = quad particles_per_sec = 200 300 life_times_rnd = 0.1 0.4 : 0 0.3 : 0.1 0.5 "
+        "sizes = anim4_rnd 0.1 0.3 : 0.2 0.5 : 0.1 0.4 : 0 0.1 "
+        "argb_colors = anim4 255 250 10 0 : 128 20 200 90 : 64 200 100 255 : 0 0 100 50 "
+        "sprite_rotation = minmax -90 90 random_start_rotation = 0 360 spin_vector = 0 0 1 spin = minmax -3 3 "
+        "sphere_emitter { inclination = 0 90 azimuth = 0 360 radius = 0 0.5 speed = 1 4 } drag = 0 0 -3 }\n"
+        "[layer] { name = B sprite_geom = hex particles_per_sec = 100 150 life_times = 0.3 : 0.2 : 0.4 "
+        "sizes = fixed 0.7 argb_colors = fixed 200 180 90 250 sprite_rotation = anim4 0 45 -30 180 "
+        "sphere_emitter { inclination = 0 180 azimuth = 0 360 radius = 0 1 speed = 0 2 } }\n"
+        "[layer] { name = C sprite_geom = plain particles_per_sec = 150 150 life_times = 0.5 : 0.5 : 0.5 "
+        "argb_colors = fixed 255 255 255 255 sphere_emitter { inclination = 0 30 azimuth = 0 360 radius = 0 0.2 "
+        "speed = 2 3 } }\n"
+        "[emitter] { name = E add_layer A add_layer B add_layer C }\n";
+    for (bool sorted : {false, true}) {
+        // Corners of differing tint: the colour is worked out for every vertex.
+        Geometry* quad = makeSprite(4, 0.5f, SpriteBytes36, 0.8f, 0.6f, 1.0f);
+        for (uint32_t v = 0; v < 4; ++v)
+            quad->_vertices[v * 36 + 32 + v % 3] = (uint8_t)(40 * v + 17);
+        Sim sim(layers + (sorted ? "sort = true\n" : ""), quad);
+        sim.sprites.add("hex", makeSprite(6, 0.7f, SpriteFloats44, 1.7f, -0.2f, 0.45f));
+        sim.sprites.add("plain", makeSprite(4, 0.3f));
+        ASSERT_TRUE(sim.system.init("fx", sim.sprites.list));
+        const Matrix4 turn = Matrix4::rotationEuler(Vector3(0.4f, -0.3f, 1.2f));
+        const Vector3 rows[3] = {turn.row3(0), turn.row3(1), turn.row3(2)};
+        placeCamera(*sim.camera, rows, Vector3(3, -2, 1));
+        sim.system.update(0.0f, sim.camera.get());
+        sim.add("E");
+        sim.add("E", Vector3(2, -1, 0.5f));
+        PSEmitter* hidden = sim.add("E", Vector3(-1, 3, 0));
+        std::vector<uint8_t> vertices;
+        std::vector<uint16_t> indices;
+        for (int frame = 0; frame < 40; ++frame) {
+            hidden->_visible = frame % 3 != 0;
+            sim.system.update(1.0f / 60.0f, sim.camera.get());
+            sim.system.buildGeometry();
+            referenceBuild(sim.system, vertices, indices);
+            const PSGeometry& g = *sim.system._geometry;
+            ASSERT_EQ((size_t)g._vertexCount * PSGeometry::VertexStride, vertices.size()) << "frame " << frame;
+            ASSERT_EQ((size_t)g._indexCount, indices.size()) << "frame " << frame;
+            ASSERT_EQ(std::memcmp(g._vertices, vertices.data(), vertices.size()), 0) << "frame " << frame;
+            ASSERT_EQ(std::memcmp(g._indices, indices.data(), indices.size() * sizeof(uint16_t)), 0)
+                << "frame " << frame;
+        }
+        EXPECT_GT(sim.system.particleCount(), 100);
     }
 }
 

@@ -182,6 +182,46 @@ TEST_F(WorldTest, ADeletedNodeLeavesEveryList) {
     world()->deleteObject(nullptr);
 }
 
+// Releasing visits only the lists the node is in: those lose every occurrence, in order, and the
+// lists of other scenes and of another world stay as they were.
+TEST_F(WorldTest, ReleasingANodeEmptiesExactlyItsOwnLists) {
+    Scene* a = world()->createScene("a", 0, 1);
+    Scene* b = world()->createScene("b", 0, 1);
+    Object* first = place(a, "box.object", "first");
+    Object* twice = place(a, "spin.object", "twice");
+    Object* last = place(a, "box.object", "last");
+    Object* inB = place(b, "box.object", "inB");
+    world()->attachObject(a, twice);  // listed twice in the world and in the scene
+    a->addToGroup("g", twice);
+    a->addToGroup("g", last);
+    b->addToGroup("g", inB);
+    ASSERT_EQ(countOf(a->_nodes, twice), 2);
+
+    World* other = new World(0);
+    Scene* elsewhere = other->createScene("elsewhere", 0, 0);
+    other->attachObject(elsewhere, inB);  // a node another world lists as well
+
+    world()->deleteObject(twice);
+    EXPECT_EQ(a->_nodes, (std::vector<Object*>{first, last}));
+    EXPECT_EQ(a->getGroup("g"), std::vector<Object*>{last});
+    EXPECT_EQ(countOf(world()->_objects, twice), 0);
+    EXPECT_EQ(countOf(a->_renderList->nodes, twice), 0);
+    EXPECT_EQ(a->_animations.size(), 0u);
+    EXPECT_EQ(b->_nodes, std::vector<Object*>{inB});
+
+    // Detached first: nothing is left to drop, and the rest stays.
+    world()->detachObject(a, first);
+    world()->deleteObject(first);
+    EXPECT_EQ(a->_nodes, std::vector<Object*>{last});
+
+    world()->deleteObject(inB);
+    EXPECT_TRUE(b->_nodes.empty());
+    EXPECT_TRUE(b->getGroup("g").empty());
+    EXPECT_TRUE(elsewhere->_nodes.empty());
+    EXPECT_EQ(countOf(other->_objects, inB), 0);
+    delete other;
+}
+
 TEST_F(WorldTest, DeletingTheActiveCameraForgetsIt) {
     writeData("c.txt", std::string("CAMERA cam PERSP 0 0 0 0 0 0 50\n"));
     Scene* scene = world()->loadScene("c.txt", 0, 0);

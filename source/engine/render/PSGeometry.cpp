@@ -157,6 +157,86 @@ bool PSGeometry::reserve(uint32_t vertices, uint32_t indices) {
     return true;
 }
 
+namespace {
+
+// The camera's rotation as a quaternion and as the matrix of the sprites that do not spin.
+struct Facing {
+    Quat qc;
+    float matrix[3][3];
+};
+
+Facing facingOf(const Vector3 cameraRows[3]) {
+    Vector3 cameraWorld[3];
+    invertRows(cameraRows, cameraWorld);
+    Facing f;
+    f.qc = fromRows(cameraWorld);
+    toMatrix(f.qc, f.matrix);
+    return f;
+}
+
+// The sprite turned by angle about its local Y axis, then to face the camera.
+void spunFacing(const Facing& facing, float angle, float R[3][3]) {
+    Quat qy;
+    qy.y = std::sin(angle * 0.5f);
+    qy.w = std::cos(angle * 0.5f);
+    toMatrix(multiply(facing.qc, qy), R);
+}
+
+// One output vertex, laid out as the geometry's attributes are.
+struct OutVertex {
+    float position[3];
+    float uv[2];
+    float normal[3];
+    uint8_t colour[4];
+};
+static_assert(sizeof(OutVertex) == PSGeometry::VertexStride, "sprite vertices are 36 bytes");
+
+}  // namespace
+
+void PSParticleSystem::spriteRotation(float angle, float R[3][3]) const {
+    const Facing facing = facingOf(_cameraRows);
+    if (angle != 0.0f)
+        spunFacing(facing, angle, R);
+    else
+        std::memcpy(R, facing.matrix, sizeof(facing.matrix));
+}
+
+// Everything of a sprite's vertices the build reads, in floats, once per frame and sprite: the
+// position, the texture coordinates and the colour factor of each vertex (the colour bytes of
+// 36-byte vertices over 255, the colour floats of 44-byte ones, else 0).
+const PSParticleSystem::SpriteTable* PSParticleSystem::spriteTable(const Geometry* sg) {
+    for (const SpriteTable& table : _spriteTables)
+        if (table.geometry == sg)
+            return &table;
+    SpriteTable table;
+    table.geometry = sg;
+    table.first = (uint32_t)_spriteVertices.size();
+    const uint32_t stride = sg->_stride;
+    table.uniformColour = true;
+    for (uint32_t v = 0; v < sg->_vertexCount; ++v) {
+        const uint8_t* in = sg->_vertices + (size_t)v * stride;
+        SpriteVertex out;
+        std::memcpy(out.position, in, sizeof(out.position));
+        if (stride >= 20)
+            std::memcpy(out.uv, in + 12, sizeof(out.uv));
+        else
+            out.uv[0] = out.uv[1] = 0.0f;
+        out.colour[0] = out.colour[1] = out.colour[2] = 0.0f;
+        if (stride == 36) {
+            out.colour[0] = in[32] / 255.0f;
+            out.colour[1] = in[33] / 255.0f;
+            out.colour[2] = in[34] / 255.0f;
+        } else if (stride == 44) {
+            std::memcpy(out.colour, in + 32, sizeof(out.colour));
+        }
+        if (v > 0 && std::memcmp(out.colour, _spriteVertices[table.first].colour, sizeof(out.colour)) != 0)
+            table.uniformColour = false;
+        _spriteVertices.push_back(out);
+    }
+    _spriteTables.push_back(table);
+    return &_spriteTables.back();
+}
+
 void PSParticleSystem::buildGeometry() {
     if (!_geometry)
         return;
@@ -167,37 +247,51 @@ void PSParticleSystem::buildGeometry() {
     if (!_isCameraValid)
         return;
 
-    Vector3 cameraWorld[3];
-    invertRows(_cameraRows, cameraWorld);
-    const Quat qc = fromRows(cameraWorld);
-    float facing[3][3];
-    toMatrix(qc, facing);
+    const Facing facing = facingOf(_cameraRows);
 
+    // Sorting needs the drawn particles in an array; otherwise the list is read as it stands.
     _sortArray.clear();
-    for (PSParticleNode* node = _first; node; node = node->next) {
-        PSParticle* p = node->particle;
-        if (!p->emitter->_visible)
-            continue;
-        SortEntry entry;
-        entry.particle = p;
-        entry.distanceSq = 0.0f;
-        _sortArray.push_back(entry);
-    }
     if (sort) {
-        for (SortEntry& entry : _sortArray)
-            entry.distanceSq = (entry.particle->position - _cameraPosition).lengthSquared();
+        for (PSParticleNode* node = _first; node; node = node->next) {
+            PSParticle* p = node->particle;
+            if (!p->emitter->_visible)
+                continue;
+            SortEntry entry;
+            entry.particle = p;
+            entry.distanceSq = (p->position - _cameraPosition).lengthSquared();
+            _sortArray.push_back(entry);
+        }
         std::stable_sort(_sortArray.begin(), _sortArray.end(),
                          [](const SortEntry& a, const SortEntry& b) { return a.distanceSq > b.distanceSq; });
     }
+    _spriteTables.clear();
+    _spriteVertices.clear();
 
     PSGeometry& g = *_geometry;
     g.clear();
     uint32_t vertexCount = 0;
     uint32_t indexCount = 0;
     bool cut = false;
+    const Geometry* lastSprite = nullptr;
+    const SpriteTable* table = nullptr;
 
-    for (const SortEntry& entry : _sortArray) {
-        const PSParticle& p = *entry.particle;
+    size_t next = 0;
+    PSParticleNode* listNode = _first;
+    for (;;) {
+        const PSParticle* particle;
+        if (sort) {
+            if (next == _sortArray.size())
+                break;
+            particle = _sortArray[next++].particle;
+        } else {
+            while (listNode && !listNode->particle->emitter->_visible)
+                listNode = listNode->next;
+            if (!listNode)
+                break;
+            particle = listNode->particle;
+            listNode = listNode->next;
+        }
+        const PSParticle& p = *particle;
         const PSLayerType& type = *p.layerType;
         const PSSpriteGeometry* sprite = type.spriteGeometry;
         const Geometry* sg = sprite ? sprite->geometry : nullptr;
@@ -205,28 +299,35 @@ void PSParticleSystem::buildGeometry() {
         if (!sg || !sg->_vertices || !sg->_indices || sg->_vertexCount == 0)
             continue;
         const uint32_t spriteVertices = sg->_vertexCount;
+        const uint32_t spriteIndices = sg->_indexCount;
         if ((uint64_t)vertexCount + spriteVertices > PSGeometry::MaxVertices) {
             cut = true;
             break;
         }
-        if (!g.reserve(vertexCount + spriteVertices, indexCount + sg->_indexCount)) {
+        if ((vertexCount + spriteVertices > g._vertexCapacity || indexCount + spriteIndices > g._indexCapacity) &&
+            !g.reserve(vertexCount + spriteVertices, indexCount + spriteIndices)) {
             cut = true;
             break;
+        }
+        if (sg != lastSprite) {
+            table = spriteTable(sg);
+            lastSprite = sg;
         }
 
         // The key pair and the position between its keys.
         const float p1 = p.phases[0], p2 = p.phases[1], p3 = p.phases[2];
+        const float age = p.age;
         int k0;
         float t;
-        if (p.age <= p1) {
+        if (age <= p1) {
             k0 = 0;
-            t = p1 > 0.0f ? p.age / p1 : 1.0f;
-        } else if (p.age <= p1 + p2) {
+            t = p1 > 0.0f ? age / p1 : 1.0f;
+        } else if (age <= p1 + p2) {
             k0 = 1;
-            t = p2 > 0.0f ? (p.age - p1) / p2 : 1.0f;
+            t = p2 > 0.0f ? (age - p1) / p2 : 1.0f;
         } else {
             k0 = 2;
-            t = p3 > 0.0f ? std::min(1.0f, (p.age - p1 - p2) / p3) : 1.0f;
+            t = p3 > 0.0f ? std::min(1.0f, (age - p1 - p2) / p3) : 1.0f;
         }
         const int k1 = k0 + 1;
 
@@ -253,64 +354,61 @@ void PSParticleSystem::buildGeometry() {
         if (type.rotationMode == PSRotationAnim4)
             angle = type.rotation[k0] + (type.rotation[k1] - type.rotation[k0]) * t;
         else if (type.rotationMode == PSRotationMinMax)
-            angle = p.rotationSpeed * p.age;
+            angle = p.rotationSpeed * age;
         angle += p.startAngle;
 
         float spun[3][3];
-        const float(*R)[3] = facing;
+        const float(*R)[3] = facing.matrix;
         if (angle != 0.0f) {
-            Quat qy;
-            qy.y = std::sin(angle * 0.5f);
-            qy.w = std::cos(angle * 0.5f);
-            toMatrix(multiply(qc, qy), spun);
+            spunFacing(facing, angle, spun);
             R = spun;
         }
+        // Held in locals: the stores below go through byte pointers, which would otherwise make
+        // the compiler read every one of these again for each vertex.
+        const float r00 = R[0][0], r01 = R[0][1], r02 = R[0][2];
+        const float r10 = R[1][0], r11 = R[1][1], r12 = R[1][2];
+        const float r20 = R[2][0], r21 = R[2][1], r22 = R[2][2];
+        const float px = p.position.x, py = p.position.y, pz = p.position.z;
 
-        const uint32_t stride = sg->_stride;
-        uint8_t* out = g._vertices + (size_t)vertexCount * PSGeometry::VertexStride;
-        for (uint32_t v = 0; v < spriteVertices; ++v, out += PSGeometry::VertexStride) {
-            const uint8_t* in = sg->_vertices + (size_t)v * stride;
-            float local[3];
-            std::memcpy(local, in, sizeof(local));
-            const float lx = local[0] * size, ly = local[1] * size, lz = local[2] * size;
-            float vertex[8];
-            vertex[0] = R[0][0] * lx + R[0][1] * ly + R[0][2] * lz + p.position.x;
-            vertex[1] = R[1][0] * lx + R[1][1] * ly + R[1][2] * lz + p.position.y;
-            vertex[2] = R[2][0] * lx + R[2][1] * ly + R[2][2] * lz + p.position.z;
-            if (stride >= 20) {
-                std::memcpy(&vertex[3], in + 12, 2 * sizeof(float));
+        const SpriteVertex* in = _spriteVertices.data() + table->first;
+        const bool uniformColour = table->uniformColour;
+        uint32_t packed = 0;
+        if (uniformColour) {
+            const uint8_t rgba[4] = {truncateByte(red * in->colour[0]), truncateByte(green * in->colour[1]),
+                                     truncateByte(blue * in->colour[2]), alpha};
+            std::memcpy(&packed, rgba, sizeof(packed));
+        }
+        OutVertex* out = reinterpret_cast<OutVertex*>(g._vertices) + vertexCount;
+        // Written field by field straight into the geometry: a vertex assembled elsewhere and
+        // copied in whole would be read back before its pieces have reached memory.
+        for (uint32_t v = 0; v < spriteVertices; ++v, ++in, ++out) {
+            const float lx = in->position[0] * size, ly = in->position[1] * size, lz = in->position[2] * size;
+            const float u = in->uv[0], w = in->uv[1];
+            out->position[0] = r00 * lx + r01 * ly + r02 * lz + px;
+            out->position[1] = r10 * lx + r11 * ly + r12 * lz + py;
+            out->position[2] = r20 * lx + r21 * ly + r22 * lz + pz;
+            out->uv[0] = u;
+            out->uv[1] = w;
+            out->normal[0] = 1.0f;
+            out->normal[1] = 0.0f;
+            out->normal[2] = 0.0f;
+            if (uniformColour) {
+                std::memcpy(out->colour, &packed, sizeof(packed));
             } else {
-                vertex[3] = 0.0f;
-                vertex[4] = 0.0f;
+                const float fr = in->colour[0], fg = in->colour[1], fb = in->colour[2];
+                out->colour[0] = truncateByte(red * fr);
+                out->colour[1] = truncateByte(green * fg);
+                out->colour[2] = truncateByte(blue * fb);
+                out->colour[3] = alpha;
             }
-            vertex[5] = 1.0f;
-            vertex[6] = 0.0f;
-            vertex[7] = 0.0f;
-            std::memcpy(out, vertex, sizeof(vertex));
-
-            float fr = 0.0f, fg = 0.0f, fb = 0.0f;
-            if (stride == 36) {
-                fr = in[32] / 255.0f;
-                fg = in[33] / 255.0f;
-                fb = in[34] / 255.0f;
-            } else if (stride == 44) {
-                float c[3];
-                std::memcpy(c, in + 32, sizeof(c));
-                fr = c[0];
-                fg = c[1];
-                fb = c[2];
-            }
-            out[32] = truncateByte(red * fr);
-            out[33] = truncateByte(green * fg);
-            out[34] = truncateByte(blue * fb);
-            out[35] = alpha;
         }
 
         uint16_t* indexOut = g._indices + indexCount;
-        for (uint32_t i = 0; i < sg->_indexCount; ++i)
-            indexOut[i] = (uint16_t)(sg->_indices[i] + vertexCount);
+        const uint16_t* indexIn = sg->_indices;
+        for (uint32_t i = 0; i < spriteIndices; ++i)
+            indexOut[i] = (uint16_t)(indexIn[i] + vertexCount);
         vertexCount += spriteVertices;
-        indexCount += sg->_indexCount;
+        indexCount += spriteIndices;
     }
 
     if (cut && !_vertexLimitReached)

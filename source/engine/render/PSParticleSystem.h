@@ -239,6 +239,9 @@ public:
     void step();
     // Fills the geometry with one camera-facing sprite per drawn particle.
     void buildGeometry();
+    // The rotation of a sprite vertex (v' = R v) for the camera of the last update: turned by
+    // angle radians about the sprite's Y axis, then to face the camera.
+    void spriteRotation(float angle, float R[3][3]) const;
     // Moves every emitter and particle by the matrix (the world origin was moved).
     void applyTransform(const Matrix4& matrix);
 
@@ -278,6 +281,20 @@ public:
     };
     std::vector<SortEntry> _sortArray;
 
+    // What the build reads of each sprite's vertices, gathered once per frame and sprite.
+    struct SpriteVertex {
+        float position[3];
+        float uv[2];
+        float colour[3];  // factor of the particle colour
+    };
+    struct SpriteTable {
+        const Geometry* geometry;
+        uint32_t first;      // in _spriteVertices
+        bool uniformColour;  // every vertex has the first one's colour factor
+    };
+    std::vector<SpriteTable> _spriteTables;
+    std::vector<SpriteVertex> _spriteVertices;
+
     // Set while one frame's sprites were cut at the geometry's vertex limit (logged once).
     bool _vertexLimitReached = false;
 
@@ -297,6 +314,7 @@ private:
     void readLayer(CTokenizer& tokenizer, const std::string& path);
     void readEmitter(CTokenizer& tokenizer, const std::string& path, char* lastName);
     bool acceptLayer(const PSLayerType& layer, const std::string& path) const;
+    const SpriteTable* spriteTable(const Geometry* sprite);
 
     std::vector<void*> _poolBlocks;
     PSParticle* _freeParticles = nullptr;  // linked through their first word

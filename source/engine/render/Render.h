@@ -112,8 +112,12 @@ public:
     bool prepareMesh(Mesh* mesh);
     void setLight(int slot, Light* light);
     void applyMaterialState(Material* material);
-    // The screen target, inserted at the front of the target list.
+    // The screen target, inserted at the front of the target list. Its index is the lowest one
+    // no live target of this renderer holds, so targets made after others were freed never
+    // share link slots with a live one.
     RenderTarget* createRenderTarget();
+    // A target made by createRenderTarget is being freed: its index may be handed out again.
+    void releaseTargetIndex(RenderTarget* target);
 
     // ---- Cached toggles: the device call happens only when the cache differs ----
     void toggleStencilTest(bool on) {
@@ -196,4 +200,8 @@ public:
     // The standard-uniform table of the current shader's program record, or null.
     StandardUniforms* currentProgram = nullptr;
     std::vector<RenderTarget*> targets;
+
+private:
+    // Slot i holds the live target this renderer gave index i, or null when the index is free.
+    std::vector<RenderTarget*> _indexHolders;
 };

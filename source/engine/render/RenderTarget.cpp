@@ -7,6 +7,7 @@
 #include "engine/bounds.h"
 #include "engine/render/Material.h"
 #include "engine/render/PSParticleSystem.h"
+#include "engine/render/Render.h"
 #include "engine/render/ResourceManager.h"
 #include "engine/render/SceneFields.h"
 #include "engine/utils.h"
@@ -101,7 +102,10 @@ RenderTarget::~RenderTarget() {
     _opaqueChains.clear();
     _blendedChains.clear();
     _culledList = nullptr;
+    _rangeFirst.clear();
+    _firstOfRange.clear();
     for (RenderTargetMesh* mesh : _postEffects) delete mesh;
+    if (_issuer) _issuer->releaseTargetIndex(this);
     delete _framebuffer;
     delete _colourTexture;
     delete _depthTexture;
@@ -127,9 +131,73 @@ void RenderTarget::removeParticleSystem(PSParticleSystem* system) {
     if (system) removeMesh(system->_mesh);
 }
 
-static bool sameRange(const Mesh* a, const Mesh* b) {
-    return a->_geometry == b->_geometry && a->getFirstIndex() == b->getFirstIndex() &&
-           a->getIndexCount() == b->getIndexCount();
+size_t RenderTarget::RangeKeyHash::operator()(const RangeKey& k) const {
+    uint64_t h = (uint64_t)k.chain * 0x9E3779B97F4A7C15ull;
+    h ^= (uint64_t)(uintptr_t)k.geometry + 0x632BE59BD9B4E019ull + (h << 6) + (h >> 2);
+    h ^= ((uint64_t)(uint32_t)k.firstIndex << 32 | (uint32_t)k.indexCount) + 0x94D049BB133111EBull + (h << 6) +
+         (h >> 2);
+    return (size_t)(h ^ (h >> 31) ^ (k.blended ? 1u : 0u));
+}
+
+// Opaque chains are told apart by material, blended ones by orderID.
+RenderTarget::RangeKey RenderTarget::rangeKey(const Mesh* mesh) {
+    RangeKey key;
+    const Material* material = mesh->_material;
+    key.blended = !material || material->_blendMode != BlendNone;
+    key.chain = key.blended ? (material ? (uintptr_t)(uint32_t)material->_orderID : ~(uintptr_t)0) : (uintptr_t)material;
+    key.geometry = mesh->_geometry;
+    key.firstIndex = mesh->getFirstIndex();
+    key.indexCount = mesh->getIndexCount();
+    return key;
+}
+
+void RenderTarget::setRangeFirst(const RangeKey& key, RenderLink* node) {
+    auto held = _rangeFirst.find(key);
+    if (held != _rangeFirst.end() && held->second != node)
+        _firstOfRange.erase(held->second);
+    auto own = _firstOfRange.find(node);
+    if (own != _firstOfRange.end() && !(own->second == key)) {
+        _rangeFirst.erase(own->second);
+        own->second = key;
+    } else if (own == _firstOfRange.end()) {
+        _firstOfRange.emplace(node, key);
+    }
+    _rangeFirst[key] = node;
+}
+
+void RenderTarget::forgetRangeFirst(RenderLink* node) {
+    auto own = _firstOfRange.find(node);
+    if (own == _firstOfRange.end())
+        return;
+    const RangeKey key = own->second;
+    _firstOfRange.erase(own);
+    _rangeFirst.erase(key);
+    // Runs stay together in chains built by addMesh alone, so the run goes on right after its
+    // first node or not at all; a chain sorted by position may have split it up.
+    const uint32_t i = _index;
+    const bool split = key.blended && _blendedSorted;
+    for (RenderLink* walk = node->nextIn(i); walk; walk = split ? walk->nextIn(i) : nullptr) {
+        if (rangeKey(walk->mesh) == key) {
+            setRangeFirst(key, walk);
+            return;
+        }
+    }
+}
+
+void RenderTarget::indexChain(RenderLink* head) {
+    const uint32_t i = _index;
+    for (RenderLink* node = head; node; node = node->nextIn(i)) {
+        auto own = _firstOfRange.find(node);
+        if (own == _firstOfRange.end())
+            continue;
+        _rangeFirst.erase(own->second);
+        _firstOfRange.erase(own);
+    }
+    for (RenderLink* node = head; node; node = node->nextIn(i)) {
+        const RangeKey key = rangeKey(node->mesh);
+        if (_rangeFirst.find(key) == _rangeFirst.end())
+            setRangeFirst(key, node);
+    }
 }
 
 void RenderTarget::addMesh(Mesh* mesh) {
@@ -155,25 +223,29 @@ void RenderTarget::addMesh(Mesh* mesh) {
     Material* material = mesh->_material;
     const bool opaque = material->_blendMode == BlendNone;
     std::vector<RenderLink*>& heads = opaque ? _opaqueChains : _blendedChains;
+    const RangeKey key = rangeKey(mesh);
 
     for (RenderLink*& head : heads) {
         const Material* headMaterial = head->mesh->_material;
         const bool match = opaque ? headMaterial == material
                                   : (headMaterial && headMaterial->_orderID == material->_orderID);
         if (!match) continue;
-        for (RenderLink* walk = head; walk; walk = walk->next[i]) {
-            if (sameRange(walk->mesh, mesh)) {
-                RenderLink* after = walk->next[i];
-                node->prev[i] = walk;
-                node->next[i] = after;
-                walk->next[i] = node;
-                if (after) after->prev[i] = node;
-                return;
-            }
+        // Right after the first mesh drawn alike, found through the run index instead of a walk
+        // along the chain (meshes coming back from the culled list would make that quadratic).
+        auto found = _rangeFirst.find(key);
+        if (found != _rangeFirst.end()) {
+            RenderLink* first = found->second;
+            RenderLink* after = first->next[i];
+            node->prev[i] = first;
+            node->next[i] = after;
+            first->next[i] = node;
+            if (after) after->prev[i] = node;
+            return;
         }
         node->next[i] = head;
         head->prev[i] = node;
         head = node;
+        setRangeFirst(key, node);
         return;
     }
 
@@ -187,11 +259,13 @@ void RenderTarget::addMesh(Mesh* mesh) {
         }
     }
     heads.insert(position, node);
+    setRangeFirst(key, node);
 }
 
 // Takes a node out of one of the chains of heads (it must be in one of them).
 void RenderTarget::unlinkFromChain(std::vector<RenderLink*>& heads, RenderLink* node) {
     const uint32_t i = _index;
+    forgetRangeFirst(node);
     RenderLink* prev = node->prev[i];
     RenderLink* next = node->next[i];
     if (!prev) {
@@ -236,6 +310,7 @@ void RenderTarget::removeMesh(Mesh* mesh) {
     RenderLink* node = mesh->_renderLink;
     if (!node->isLinkedIn(i)) return;
 
+    forgetRangeFirst(node);
     if (_culledList == node) _culledList = node->next[i];
     RenderLink* prev = node->prev[i];
     RenderLink* next = node->next[i];
@@ -357,6 +432,7 @@ void RenderTarget::sortChain(RenderLink*& head) {
     _sortScratch.clear();
     for (RenderLink* node = head; node; node = node->next[i]) _sortScratch.push_back(node);
     if (_sortScratch.size() < 2) return;
+    _sortBefore = _sortScratch;
     const int axis = _sortType % 3;
     const bool descending = _sortType >= SortXDescending;
     std::stable_sort(_sortScratch.begin(), _sortScratch.end(), [axis, descending](RenderLink* a, RenderLink* b) {
@@ -364,6 +440,7 @@ void RenderTarget::sortChain(RenderLink*& head) {
         const float kb = b->mesh->_worldMatrix.m[12 + axis];
         return descending ? ka > kb : ka < kb;
     });
+    if (_sortScratch == _sortBefore) return;  // already in order
     const size_t n = _sortScratch.size();
     for (size_t j = 0; j < n; ++j) {
         RenderLink* node = _sortScratch[j];
@@ -371,6 +448,9 @@ void RenderTarget::sortChain(RenderLink*& head) {
         node->next[i] = j + 1 < n ? _sortScratch[j + 1] : nullptr;
     }
     head = _sortScratch[0];
+    // Alike meshes may have been parted: the first of each run is looked up again.
+    _blendedSorted = true;
+    indexChain(head);
 }
 
 void RenderTarget::sort() {

@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "engine/render/BackEndData.h"
@@ -23,6 +24,7 @@ class Camera;
 class Material;
 class Object;
 class PSParticleSystem;
+class Render;
 class RenderTarget;
 
 // A mesh's node in the draw lists. Every target has its own pair of links, indexed by the
@@ -143,6 +145,26 @@ public:
     RenderTargetTexture* _depthTexture = nullptr;
 
 private:
+    friend class Render;
+
+    // A run of meshes drawn alike: the chain they belong to (the material of an opaque chain, the
+    // orderID of a blended one) with their geometry and index range.
+    struct RangeKey {
+        uintptr_t chain = 0;
+        const Geometry* geometry = nullptr;
+        int32_t firstIndex = 0;
+        int32_t indexCount = 0;
+        bool blended = false;
+        bool operator==(const RangeKey& o) const {
+            return chain == o.chain && geometry == o.geometry && firstIndex == o.firstIndex &&
+                   indexCount == o.indexCount && blended == o.blended;
+        }
+    };
+    struct RangeKeyHash {
+        size_t operator()(const RangeKey& k) const;
+    };
+    static RangeKey rangeKey(const Mesh* mesh);
+
     struct Plane {
         Vector3 normal;
         float distance = 0;
@@ -151,6 +173,12 @@ private:
     };
 
     void unlinkFromChain(std::vector<RenderLink*>& heads, RenderLink* node);
+    // The node leaves its chain: when it was the first of its run, the next one of the run takes
+    // its place in the run index.
+    void forgetRangeFirst(RenderLink* node);
+    void setRangeFirst(const RangeKey& key, RenderLink* node);
+    // Rebuilds the run index of one chain whose order changed.
+    void indexChain(RenderLink* head);
     void unlinkFromCulled(RenderLink* node);
     void releaseLink(Mesh* mesh);
     bool buildPlanes(Plane planes[PlaneCount]) const;
@@ -159,4 +187,13 @@ private:
 
     std::vector<RenderTargetMesh*> _postEffects;
     std::vector<RenderLink*> _sortScratch;
+    std::vector<RenderLink*> _sortBefore;
+    // The first node (in chain order) of every run of alike meshes in the chains, and the run
+    // each such node heads, so a mesh finds its place without walking its chain.
+    std::unordered_map<RangeKey, RenderLink*, RangeKeyHash> _rangeFirst;
+    std::unordered_map<RenderLink*, RangeKey> _firstOfRange;
+    // Set once a blended chain was reordered by position: its runs may then be split.
+    bool _blendedSorted = false;
+    // The renderer that gave this target its index and takes it back when the target goes.
+    Render* _issuer = nullptr;
 };
