@@ -1,6 +1,7 @@
 #include "ContentWriter.h"
 #include "ActorContent.h"
 #include "TrackContent.h"
+#include "PlayerContent.h"
 
 #include <algorithm>
 #include <cmath>
@@ -535,6 +536,7 @@ std::vector<ContentFile> demoContent() {
     }
     for (ContentFile& f : actorContent()) files.push_back(std::move(f));
     for (ContentFile& f : trackContent()) files.push_back(std::move(f));
+    for (ContentFile& f : playerContent()) files.push_back(std::move(f));
     return files;
 }
 
