@@ -222,3 +222,75 @@ int sphereIntersectsBox(const Vector3& bmin, const Vector3& bmax, const Vector3&
     }
     return d2 < radius * radius ? 1 : 0;
 }
+
+Vector3 rotateAboutAxis(const Vector3& v, const Vector3& axis, float radians) {
+    // Rodrigues' formula.
+    const float c = std::cos(radians), s = std::sin(radians);
+    return v * c + axis.cross(v) * s + axis * (axis.dot(v) * (1.0f - c));
+}
+
+Quaternion Quaternion::fromAxisAngle(const Vector3& unitAxis, float radians) {
+    const float s = std::sin(radians * 0.5f);
+    return Quaternion(unitAxis.x * s, unitAxis.y * s, unitAxis.z * s, std::cos(radians * 0.5f));
+}
+
+Quaternion Quaternion::fromRows(const Vector3 rows[3]) {
+    // m[i][j] of the column-vector matrix is rows[j][i].
+    const float m00 = rows[0].x, m11 = rows[1].y, m22 = rows[2].z;
+    const float m01 = rows[1].x, m10 = rows[0].y, m02 = rows[2].x, m20 = rows[0].z, m12 = rows[2].y,
+                m21 = rows[1].z;
+    Quaternion q;
+    const float trace = m00 + m11 + m22;
+    if (trace > 0) {
+        const float s = std::sqrt(trace + 1.0f) * 2.0f;
+        q = Quaternion((m21 - m12) / s, (m02 - m20) / s, (m10 - m01) / s, 0.25f * s);
+    } else if (m00 > m11 && m00 > m22) {
+        const float s = std::sqrt(1.0f + m00 - m11 - m22) * 2.0f;
+        q = Quaternion(0.25f * s, (m01 + m10) / s, (m02 + m20) / s, (m21 - m12) / s);
+    } else if (m11 > m22) {
+        const float s = std::sqrt(1.0f + m11 - m00 - m22) * 2.0f;
+        q = Quaternion((m01 + m10) / s, 0.25f * s, (m12 + m21) / s, (m02 - m20) / s);
+    } else {
+        const float s = std::sqrt(1.0f + m22 - m00 - m11) * 2.0f;
+        q = Quaternion((m02 + m20) / s, (m12 + m21) / s, 0.25f * s, (m10 - m01) / s);
+    }
+    return q.normalized();
+}
+
+void Quaternion::toRows(Vector3 rows[3]) const {
+    const float xx = x * x, yy = y * y, zz = z * z, xy = x * y, xz = x * z, yz = y * z, wx = w * x, wy = w * y,
+                wz = w * z;
+    rows[0] = Vector3(1 - 2 * (yy + zz), 2 * (xy + wz), 2 * (xz - wy));
+    rows[1] = Vector3(2 * (xy - wz), 1 - 2 * (xx + zz), 2 * (yz + wx));
+    rows[2] = Vector3(2 * (xz + wy), 2 * (yz - wx), 1 - 2 * (xx + yy));
+}
+
+Quaternion Quaternion::normalized() const {
+    const float l = std::sqrt(dot(*this));
+    if (!(l > 0))
+        return Quaternion();
+    return Quaternion(x / l, y / l, z / l, w / l);
+}
+
+Quaternion Quaternion::operator*(const Quaternion& o) const {
+    return Quaternion(w * o.x + x * o.w + y * o.z - z * o.y, w * o.y - x * o.z + y * o.w + z * o.x,
+                      w * o.z + x * o.y - y * o.x + z * o.w, w * o.w - x * o.x - y * o.y - z * o.z);
+}
+
+Quaternion slerp(const Quaternion& a, const Quaternion& b, float t) {
+    float d = a.dot(b);
+    Quaternion e = b;
+    if (d < 0) {  // the shorter way round
+        d = -d;
+        e = Quaternion(-b.x, -b.y, -b.z, -b.w);
+    }
+    float wa = 1.0f - t, wb = t;
+    if (d < 0.999f) {
+        const float angle = std::acos(d);
+        const float s = std::sin(angle);
+        wa = std::sin((1.0f - t) * angle) / s;
+        wb = std::sin(t * angle) / s;
+    }
+    return Quaternion(a.x * wa + e.x * wb, a.y * wa + e.y * wb, a.z * wa + e.z * wb, a.w * wa + e.w * wb)
+        .normalized();
+}

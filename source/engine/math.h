@@ -109,6 +109,30 @@ struct Matrix4 {
     Vector3 getScale() const { return {row3(0).length(), row3(1).length(), row3(2).length()}; }
 };
 
+
+inline Vector3 lerp(const Vector3& a, const Vector3& b, float t) { return a + (b - a) * t; }
+inline float clampf(float v, float lo, float hi) { return v < lo ? lo : (v > hi ? hi : v); }
+// v turned by the angle (radians, right-handed) about the unit axis.
+Vector3 rotateAboutAxis(const Vector3& v, const Vector3& axis, float radians);
+
+// A rotation as a unit quaternion (x, y, z, w).
+struct Quaternion {
+    float x = 0, y = 0, z = 0, w = 1;
+    Quaternion() = default;
+    Quaternion(float x_, float y_, float z_, float w_) : x(x_), y(y_), z(z_), w(w_) {}
+    static Quaternion fromAxisAngle(const Vector3& unitAxis, float radians);
+    // From three orthonormal axis rows (the engine's row layout); scale must be removed first.
+    static Quaternion fromRows(const Vector3 rows[3]);
+    void toRows(Vector3 rows[3]) const;
+    float dot(const Quaternion& o) const { return x * o.x + y * o.y + z * o.z + w * o.w; }
+    Quaternion normalized() const;
+    // Applies o first, then this (row-vector order: rows(o * this) = rows(o) x rows(this)).
+    Quaternion operator*(const Quaternion& o) const;
+};
+// Spherical interpolation along the shorter arc; linear (then normalised) when the two are
+// within a dot product of 0.999, where the spherical form loses precision.
+Quaternion slerp(const Quaternion& a, const Quaternion& b, float t);
+
 const float kPi = 3.1415927f;
 const float kTwoPi = 6.2831855f;
 

@@ -101,7 +101,7 @@ protected:
 TEST_F(SampleLevelCameras, SampleConfigurationListsItsCameras) {
     loadSampleConfig();
     const ConfigStore::WordList& keys = ConfigStore::instance().getList("camera.cameras");
-    ASSERT_EQ(keys.size(), 3u);
+    ASSERT_EQ(keys.size(), 7u);  // three for the levels, four the train and its boosts push
     std::vector<std::unique_ptr<LevelCamera>> cams;
     for (const std::string& k : keys)
         cams.emplace_back(LevelCamera::create(k));

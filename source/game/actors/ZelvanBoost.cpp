@@ -5,15 +5,12 @@
 
 #include "engine/ConfigStore.h"
 #include "engine/utils.h"
+#include "game/actors/ZelvanBoostKinds.h"
 #include "game/actors/ZelvanPlayerGoods.h"
 
 namespace Zelvan {
 
 namespace {
-
-// Until a kind has a class of its own its row makes a base boost: an instant boost that only
-// counts its analytics counter.
-Boost* makeBaseBoost(int32_t flag) { return new Boost(flag); }
 
 void readText(const ConfigStore& cfg, const std::string& key, std::string& field) {
     if (const char* v = cfg.getString(key, nullptr))
@@ -67,17 +64,17 @@ bool Boost::update(PlayerGoods& record, ActorPlayer* actorPlayer, float dt) {
 
 const std::vector<BoostType>& boostTypeTable() {
     static const std::vector<BoostType> table = {
-        {"goods", Boost::TypeGoods, makeBaseBoost},
-        {"goodsmultiplier", Boost::TypeGoodsMultiplier, makeBaseBoost},
-        {"magnet", Boost::TypeMagnet, makeBaseBoost},
-        {"shield", Boost::TypeShield, makeBaseBoost},
-        {"hit", Boost::TypeHit, makeBaseBoost},
-        {"speed", Boost::TypeSpeed, makeBaseBoost},
-        {"energy", Boost::TypeEnergy, makeBaseBoost},
-        {"brake", Boost::TypeBrake, makeBaseBoost},
-        {"letter", Boost::TypeLetter, makeBaseBoost},
-        {"camera", Boost::TypeCamera, makeBaseBoost},
-        {"random", Boost::TypeRandom, makeBaseBoost},
+        {"goods", Boost::TypeGoods, createBoostKind},
+        {"goodsmultiplier", Boost::TypeGoodsMultiplier, createBoostKind},
+        {"magnet", Boost::TypeMagnet, createBoostKind},
+        {"shield", Boost::TypeShield, createBoostKind},
+        {"hit", Boost::TypeHit, createBoostKind},
+        {"speed", Boost::TypeSpeed, createBoostKind},
+        {"energy", Boost::TypeEnergy, createBoostKind},
+        {"brake", Boost::TypeBrake, createBoostKind},
+        {"letter", Boost::TypeLetter, createBoostKind},
+        {"camera", Boost::TypeCamera, createBoostKind},
+        {"random", Boost::TypeRandom, createBoostKind},
     };
     return table;
 }

@@ -1,0 +1,485 @@
+// The sample train driven frame by frame over a stand-in of the road built from the sample
+// level's three lanes, chained ahead as far as the train goes.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+
+#include "engine/ConfigStore.h"
+#include "engine/platform.h"
+#include "engine/utils.h"
+#include "engine_game/Body.h"
+#include "engine_game/Object.h"
+#include "engine_game/Scene.h"
+#include "engine_game/Transform.h"
+#include "engine_game/World.h"
+#include "game/actors/ZelvanActorPlayer.h"
+#include "game/actors/ZelvanBoostKinds.h"
+#include "game/actors/ZelvanTrackServices.h"
+#include "game/stage/ZelvanStageCamera.h"
+#include "game/track/ZelvanLevelCamera.h"
+#include "game/track/ZelvanRail.h"
+#include "support_track.h"
+
+using namespace Zelvan;
+
+namespace {
+
+const float kDt = 1.0f / 60.0f;
+
+// The sample level's lanes (left, centre, right, 2 apart), repeated every 40 units along Y.
+class SampleRoad : public TrackServices {
+public:
+    explicit SampleRoad(const std::vector<Rail*>& lanes) {
+        for (Rail* lane : lanes) {
+            std::vector<RailPoint> points = lane->getPoints();
+            Rail probe(lane->getName(), lane->getOwner(), points);
+            if (probe.getDirection().y < 0)
+                std::reverse(points.begin(), points.end());
+            for (RailPoint& p : points) {
+                p.position = lane->getOwner()->_world.transformPoint(p.position);
+                p.direction = Vector3(0, 1, 0);
+                p.up = Vector3(0, 0, 1);
+            }
+            _lanePoints.push_back(points);
+        }
+    }
+    Level* level(int k) { return reinterpret_cast<Level*>(&_levelTags[k]); }
+    Rail* rail(int lane, int k) {
+        while ((int)_rails.size() <= k) {
+            const int piece = (int)_rails.size();
+            _owners.emplace_back(new Transform());
+            Matrix4 m = Matrix4::translation(Vector3(0, 40.0f * piece, 0));
+            _owners.back()->_local = m;
+            _owners.back()->_world = m;
+            _rails.emplace_back();
+            for (const auto& points : _lanePoints)
+                _rails.back().emplace_back(new Rail("lane", _owners.back().get(), points));
+        }
+        return _rails[k][lane].get();
+    }
+    bool locate(const Rail* r, int& lane, int& k) const {
+        for (k = 0; k < (int)_rails.size(); ++k)
+            for (lane = 0; lane < (int)_rails[k].size(); ++lane)
+                if (_rails[k][lane].get() == r)
+                    return true;
+        return false;
+    }
+    RoadSlot slot(int lane, int k) {
+        RoadSlot s;
+        s.rail = rail(lane, k);
+        s.level = level(k);
+        return s;
+    }
+    Vector3 getUpAxis(Level*) override { return Vector3(0, 0, 1); }
+    bool findNextRail(const RoadSlot& from, RoadSlot& next) override {
+        int lane = 0, k = 0;
+        if (!locate(from.rail, lane, k) || k + 1 >= 60)
+            return false;
+        next = slot(lane, k + 1);
+        return true;
+    }
+    void findSwitchRails(RoadSlot& left, RoadSlot& right, ActorPlayer* player, float, float, int, int) override {
+        left = right = RoadSlot();
+        int lane = 0, k = 0;
+        if (!locate(player->getRoad(0).rail, lane, k))
+            return;
+        if (lane > 0)
+            left = slot(lane - 1, k);
+        if (lane < 2)
+            right = slot(lane + 1, k);
+    }
+    std::vector<std::vector<RailPoint>> _lanePoints;
+    std::vector<std::unique_ptr<Transform>> _owners;
+    std::vector<std::vector<std::unique_ptr<Rail>>> _rails;
+    int _levelTags[64] = {};
+};
+
+class PlayerTrainTest : public tracktest::SampleLevelTest {
+protected:
+    void SetUp() override {
+        _world = new World(1);
+        SampleLevelTest::SetUp();
+        loadSampleConfig();
+        registerActorClasses(world());
+        ActorPlayer::registerPlayers(world());
+        _road.reset(new SampleRoad({laneRail("rail_l"), laneRail("rail_c"), laneRail("rail_r")}));
+        _boosts.load();
+        _train = makeTrain("trainRed");
+        ASSERT_NE(_train, nullptr);
+    }
+    void TearDown() override {
+        // The stage's teardown order: the train gives everything back while the world and the
+        // boost container exist.
+        if (_train)
+            _train->detach();
+    }
+    ActorPlayer* makeTrain(const std::string& name) {
+        const std::string file = ConfigStore::instance().getString(name + ".objectFile", "");
+        static const Vector3 rows[3] = {Vector3(1, 0, 0), Vector3(0, 1, 0), Vector3(0, 0, 1)};
+        Object* o = world()->createObject(nullptr, file, name, PropertyList(), 1, rows, Vector3(), Vector3(1, 1, 1),
+                                          nullptr);
+        ActorPlayer* t = dynamic_cast<ActorPlayer*>(o);
+        if (!t)
+            return nullptr;
+        t->init();
+        t->load(name);
+        t->reset();
+        return t;
+    }
+    void place(ActorPlayer* t, int lane = 1, float leadIn = 0) {
+        RoadSlot s = _road->slot(lane, 0);
+        s.rail->reset(true);
+        s.distance = leadIn;
+        t->setRoad(0, s);
+        t->run();
+    }
+    void frame(ActorPlayer* t, float dt = kDt) {
+        if (!t->isCrashed() && t->getAction() != ActorPlayer::Action_Stay) {
+            RoadSlot next;
+            if (_road->findNextRail(t->getRoad(0), next))
+                t->setRoad(1, next);
+            t->advance(t->totalSpeed() * dt, nullptr, nullptr);
+        }
+        t->update(dt);
+    }
+    Vector3 shownPosition() const { return _train->_transform->_world.getTranslation(); }
+
+    std::unique_ptr<SampleRoad> _road;
+    BoostContainer _boosts;
+    ActorPlayer* _train = nullptr;
+};
+
+TEST_F(PlayerTrainTest, SampleTuningIsRead) {
+    EXPECT_EQ(_train->_playerName, "trainRed");
+    EXPECT_FLOAT_EQ(_train->_speedMin, 8);
+    EXPECT_FLOAT_EQ(_train->_speedMax, 20);
+    EXPECT_FLOAT_EQ(_train->_railWheel1, -1.2f);
+    EXPECT_EQ(_train->_brakeUpdates.size(), 3u);
+    EXPECT_EQ(_train->_cameraDeath, "camera_death");
+    ASSERT_NE(_train->_actorCrash, nullptr);
+    ASSERT_NE(_train->_actorHit, nullptr);
+    EXPECT_FALSE(_train->_actorCrash->_active) << "the wreck waits outside the world";
+    EXPECT_FLOAT_EQ(_train->_startGoods._speed, 8);
+}
+
+TEST_F(PlayerTrainTest, TenSecondsOfRunningFollowTheSpeedCurveWithoutJumps) {
+    place(_train);
+    Vector3 last;
+    float worstStep = 0;
+    bool first = true;
+    for (int i = 0; i < 600; ++i) {
+        frame(_train);
+        const Vector3 p = shownPosition();
+        if (!first)
+            worstStep = std::max(worstStep, (p - last).length());
+        first = false;
+        last = p;
+        if (i == 239) {  // 4 s of 8: half-way from minimum to maximum
+            EXPECT_NEAR(_train->_goods._speed, 14.0f, 0.1f);
+        }
+    }
+    EXPECT_FLOAT_EQ(_train->_goods._speed, 20.0f);
+    EXPECT_LT(worstStep, 20.0f * kDt + 0.05f) << "the pose jumped between two rail pieces";
+    EXPECT_GT(_train->_goods._distance, 140.0f);
+    EXPECT_NEAR(shownPosition().x, 0.0f, 1e-3f);
+}
+
+TEST_F(PlayerTrainTest, RailChangeArcPeaksAtHalfTimeAndLandsOnTheNewLane) {
+    place(_train);
+    for (int i = 0; i < 30; ++i)
+        frame(_train);
+    RoadSlot left, right;
+    _road->findSwitchRails(left, right, _train, 0, 10, 0, 1);
+    ASSERT_NE(left.rail, nullptr);
+    _train->jumpLeft(left.rail, left.level);
+    EXPECT_EQ(_train->getAction(), ActorPlayer::Action_JumpLeft);
+    float peak = 0;
+    int peakFrame = -1;
+    Vector3 last = shownPosition();
+    float worstStep = 0;
+    for (int i = 1; i <= 40; ++i) {
+        frame(_train);
+        worstStep = std::max(worstStep, (shownPosition() - last).length());
+        last = shownPosition();
+        if (_train->_currentOffset.z > peak) {
+            peak = _train->_currentOffset.z;
+            peakFrame = i;
+        }
+    }
+    EXPECT_NEAR(peak, _train->_jumpHeight, 1e-3f);
+    EXPECT_EQ(peakFrame, 15) << "jumpTime 0.5 s: the top at 0.25 s";
+    EXPECT_EQ(_train->getAction(), ActorPlayer::Action_Run);
+    EXPECT_NEAR(shownPosition().x, -2.0f, 1e-3f);
+    EXPECT_LT(worstStep, 0.5f);
+    EXPECT_EQ(_train->getRoad(0).rail, left.rail) << "the continuation follows the new lane";
+}
+
+TEST_F(PlayerTrainTest, LeapLastsItsTrackLengthAndStartsItsConductorWithSeconds) {
+    place(_train);
+    frame(_train);
+    const float start = _train->_goods._distance;
+    _train->leap();
+    EXPECT_TRUE(_train->isLeaping());
+    float highest = 0;
+    int frames = 0;
+    while (_train->isLeaping() && frames < 1000) {
+        frame(_train);
+        highest = std::max(highest, shownPosition().z);
+        ++frames;
+    }
+    frame(_train);
+    const float travelled = _train->_goods._distance - start;
+    EXPECT_NEAR(travelled, _train->_leapTimer._duration, 8.0f * 2 * kDt + 0.2f);
+    EXPECT_GT(highest, _train->_leapHeight);
+    _train->_goods._speed = 0;
+    EXPECT_NO_FATAL_FAILURE(_train->leap());
+}
+
+TEST_F(PlayerTrainTest, BrakeDragsTheSpeedDownToTheMinimumOnly) {
+    place(_train);
+    for (int i = 0; i < 480; ++i)
+        frame(_train);
+    ASSERT_NEAR(_train->totalSpeed(), 20.0f, 1e-3f);
+    _train->brake();
+    EXPECT_FLOAT_EQ(_train->_goods.get("analyticsBrake")._amount, 1);
+    _train->brake();  // locked: refused, not counted
+    EXPECT_FLOAT_EQ(_train->_goods.get("analyticsBrake")._amount, 1);
+    for (int i = 0; i < 30; ++i)
+        frame(_train);
+    EXPECT_NEAR(_train->totalSpeed(), 14.0f, 0.01f) << "the first brake line takes 6 at full level";
+    _train->_goods._speed = 9;
+    frame(_train);
+    EXPECT_NEAR(_train->totalSpeed(), 8.0f, 1e-4f) << "never below the minimum";
+}
+
+TEST_F(PlayerTrainTest, DashFollowsItsCurve) {
+    place(_train);
+    _train->dash();
+    frame(_train, 0);  // dt 0: timers hold, the curve is read at r = 1
+    EXPECT_NEAR(_train->_goods._dashSpeed, 0.0f, 1e-3f);
+    for (int i = 0; i < 30; ++i)
+        frame(_train);
+    // Half-way (r = 0.5): the full dash, between dashMin and dashMax by the speed.
+    const float k = (_train->_goods._speed - 8) / 12;
+    EXPECT_NEAR(_train->_goods._dashSpeed, 10 + 5 * k, 0.2f);
+    for (int i = 0; i < 40; ++i)
+        frame(_train);
+    EXPECT_FLOAT_EQ(_train->_goods._dashSpeed, 0);
+}
+
+TEST_F(PlayerTrainTest, HitsThenCrashAndRetryLeavesTheWreckOutsideTheWorld) {
+    place(_train);
+    frame(_train);
+    _train->hit(40);
+    _train->hit(40);  // within the second of immunity: ignored
+    EXPECT_FLOAT_EQ(_train->_goods._energy, 60);
+    for (int i = 0; i < 61; ++i)
+        frame(_train);
+    _train->hit(40);
+    EXPECT_FLOAT_EQ(_train->_goods._energy, 20);
+    for (int i = 0; i < 61; ++i)
+        frame(_train);
+    _train->hit(20);  // exactly to 0: a crash
+    EXPECT_TRUE(_train->isCrashed());
+    ASSERT_TRUE(_train->_actorCrash->_active);
+    EXPECT_NEAR((_train->_actorCrash->getWorldPosition() - _train->getWorldPosition()).length(), 0.0f, 1e-3f)
+        << "the wreck starts where the train was";
+    const Vector3 fling = _train->_crashFling1;
+    _train->crash();  // twice: nothing new
+    EXPECT_EQ(_train->_crashFling1, fling);
+    frame(_train);
+    EXPECT_TRUE(_train->_hidden) << "with a wreck the train itself is hidden";
+    EXPECT_EQ(_train->getVelocity(), Vector3());
+
+    _train->reset();
+    EXPECT_FALSE(_train->_actorCrash->_active);
+    EXPECT_FLOAT_EQ(_train->_goods._energy, 100);
+    place(_train);
+    for (int i = 0; i < 60; ++i)
+        frame(_train);
+    EXPECT_EQ(_train->getAction(), ActorPlayer::Action_Run);
+    EXPECT_FALSE(_train->_actorCrash->_active);
+    _train->setActive(false);
+    _train->setActive(true);
+    EXPECT_FALSE(_train->_actorCrash->_active) << "activating a running train keeps the wreck out";
+}
+
+TEST_F(PlayerTrainTest, BoostsActAndExpire) {
+    ConfigStore::instance();
+    place(_train);
+    _train->setWord("rail");
+    frame(_train);
+    auto give = [&](const char* name) {
+        Boost* b = _boosts.acquire(name);
+        EXPECT_NE(b, nullptr) << name;
+        _train->addBoost(b);
+        return b;
+    };
+    give("coinsFive");
+    give("doubler");
+    frame(_train);
+    EXPECT_FLOAT_EQ(_train->_goods.get("coins")._amount, 5);
+    EXPECT_FLOAT_EQ(_train->_goods.get("coins")._multiplier, 2);
+    give("coinsFive");
+    frame(_train);
+    EXPECT_FLOAT_EQ(_train->_goods.get("coins")._amount, 15);
+    give("magnet");
+    give("turbo");
+    give("lettera");
+    give("repair");
+    give("shield");
+    _train->_goods._energy = 50;
+    frame(_train);
+    EXPECT_TRUE(_train->_goods._magnetActive);
+    EXPECT_FLOAT_EQ(_train->_goods._magnetSphere, 20);
+    EXPECT_TRUE(_train->_goods._speedActive);
+    EXPECT_TRUE(_train->_goods._shieldActive);
+    EXPECT_EQ(_train->_goods._missingLetters, "ril");
+    EXPECT_FLOAT_EQ(_train->_goods._energy, 85);
+    for (int i = 0; i < 60 * 9; ++i)
+        frame(_train);
+    EXPECT_FALSE(_train->_goods._magnetActive);
+    EXPECT_FLOAT_EQ(_train->_goods._magnetSphere, 0);
+    EXPECT_FALSE(_train->_goods._speedActive);
+    EXPECT_FLOAT_EQ(_train->_goods._speedUp, 0);
+    EXPECT_FLOAT_EQ(_train->_goods.get("coins")._multiplier, 1) << "the doubler restored the multiplier";
+    EXPECT_EQ(_train->_boosts.size(), 0u);
+
+    // A second onlyOne boost replaces the first.
+    Boost* first = give("turbo");
+    frame(_train);
+    Boost* second = give("doubler");
+    frame(_train);
+    frame(_train);
+    EXPECT_EQ(_train->_boosts.size(), 2u) << "the turbo fades out after its cut";
+    EXPECT_NE(first, second);
+
+    _train->reset();
+    EXPECT_EQ(_train->_boosts.size(), 0u);
+    EXPECT_FLOAT_EQ(_train->_goods.get("coins")._amount, 0) << "reset restores the goods";
+    EXPECT_FLOAT_EQ(_train->_goods.get("coins")._multiplier, 1);
+}
+
+TEST_F(PlayerTrainTest, BrakeEnergyRandomAndCameraBoosts) {
+    CameraStacks stacks;
+    StageCamera camera(world());
+    for (const std::string& name : ConfigStore::instance().getList("camera.cameras"))
+        stacks.addCamera(LevelCamera::create(name));
+    stacks.bind(&camera, _train);
+    _train->_cameras = &stacks;
+    place(_train);
+    frame(_train);
+    _train->brake();
+    for (int i = 0; i < 150; ++i)
+        frame(_train);
+    ASSERT_TRUE(_train->_brakeEnvelope.isLocked());
+    _train->addBoost(_boosts.acquire("brakecharge"));
+    frame(_train);
+    EXPECT_NEAR(_train->_brakeEnvelope._delay, 0.1f, 1e-6f);
+
+    Boost* flyby = _boosts.acquire("flyby");
+    _train->addBoost(flyby);
+    frame(_train);
+    EXPECT_EQ(stacks.top(), stacks.findCamera("camera_boost"));
+    EXPECT_TRUE(_train->_goods._cameraActive);
+    EXPECT_TRUE(_train->_goods._shieldActive);
+    for (int i = 0; i < 200; ++i)
+        frame(_train);
+    EXPECT_EQ(stacks.top(), nullptr) << "popped at its end";
+
+    Boost* surprise = _boosts.acquire("surprise");
+    ASSERT_NE(surprise, nullptr);
+    EXPECT_FALSE(surprise->getInnerName().empty());
+    _train->addBoost(surprise);
+    frame(_train);
+    _train->_cameras = nullptr;
+}
+
+TEST_F(PlayerTrainTest, LeadInMovesOnTheStraightBeforeTheRail) {
+    place(_train, 1, -3.0f);
+    const float y0 = _train->getRoad(0).rail->getPosition().y;
+    _train->advance(2.0f, nullptr, nullptr);
+    EXPECT_FLOAT_EQ(_train->getRoad(0).distance, -1.0f);
+    _train->update(kDt);
+    EXPECT_NEAR(_train->_currentPose.position.y, y0 - 1.0f - _train->_railWheel1, 1e-3f);
+    _train->advance(2.0f, nullptr, nullptr);
+    EXPECT_FLOAT_EQ(_train->getRoad(0).distance, 0.0f);
+    EXPECT_NEAR(_train->getRoad(0).rail->getDistance(), 1.0f, 1e-4f);
+}
+
+TEST_F(PlayerTrainTest, NoRailAllowsEverything) {
+    EXPECT_EQ(_train->getRailFlags(), (uint32_t)SegmentAll);
+    EXPECT_EQ(_train->advance(1, nullptr, nullptr), 0);
+}
+
+TEST_F(PlayerTrainTest, TakeOverKeepsItsOwnName) {
+    place(_train);
+    _train->_goods.get("coins")._amount = 42;
+    _train->_goods._distance = 99;
+    ActorPlayer* blue = makeTrain("trainBlue");
+    ASSERT_NE(blue, nullptr);
+    blue->takeOver(_train);
+    EXPECT_EQ(blue->_playerName, "trainBlue");
+    EXPECT_FLOAT_EQ(blue->_goods.get("coins")._amount, 42);
+    EXPECT_FLOAT_EQ(blue->_goods._distance, 99);
+    EXPECT_EQ(blue->getAction(), ActorPlayer::Action_Run);
+    blue->detach();
+}
+
+struct TuningCase {
+    const char* config;
+    const char* prefKey;
+    const char* prefValue;
+    float speedMin, speedMax, wheel2, jumpTime;
+};
+
+class PlayerTuningTest : public tracktest::TrackWorldTest, public ::testing::WithParamInterface<TuningCase> {};
+
+TEST_P(PlayerTuningTest, RulesAndOverrides) {
+    const TuningCase& c = GetParam();
+    loadConfig(std::string("[t]\n") + c.config);
+    if (c.prefKey)
+        platform::setUserDefault(c.prefKey, c.prefValue);
+    ActorPlayer train(world(), nullptr, nullptr);
+    train.loadTuning("t");
+    if (c.prefKey)
+        platform::removeUserDefault(c.prefKey);
+    EXPECT_FLOAT_EQ(train._speedMin, c.speedMin);
+    EXPECT_FLOAT_EQ(train._speedMax, c.speedMax);
+    EXPECT_FLOAT_EQ(train._railWheel2, c.wheel2);
+    EXPECT_FLOAT_EQ(train._jumpTime, c.jumpTime);
+    EXPECT_GE(train._startGoods._speed, train._speedMin);
+    EXPECT_LE(train._startGoods._speed, train._speedMax);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, PlayerTuningTest,
+    ::testing::Values(TuningCase{"speedMin = 30\nspeedMax = 20\n", nullptr, nullptr, 20, 30, 1, 0.5f},
+                      TuningCase{"railWheel1 = 0\nrailWheel2 = 0\n", nullptr, nullptr, 5, 20, 1, 0.5f},
+                      TuningCase{"", "playerjumptime_pref", "0.4", 5, 20, 1, 0.4f},
+                      TuningCase{"", "playerjumptime_pref", "-2", 5, 20, 1, 0.0f},
+                      TuningCase{"", "playerjumptime_pref", "fast", 5, 20, 1, 0.0f},
+                      TuningCase{"", "playerjumptime_pref", "nan", 5, 20, 1, 0.0f}));
+
+TEST_F(PlayerTrainTest, ZeroTimesDoNotDivideByZero) {
+    _train->_waggleTime = 0;
+    _train->_jumpTime = 0;
+    place(_train);
+    frame(_train);
+    _train->waggleLeft();
+    frame(_train);
+    EXPECT_TRUE(std::isfinite(shownPosition().x));
+    _train->waggleBack();
+    frame(_train);
+    frame(_train);
+    RoadSlot left, right;
+    _road->findSwitchRails(left, right, _train, 0, 10, 0, 1);
+    _train->jumpRight(right.rail, right.level);
+    frame(_train);
+    EXPECT_TRUE(std::isfinite(shownPosition().x));
+    EXPECT_NEAR(shownPosition().x, 2.0f, 1e-3f);
+}
+
+}  // namespace
