@@ -30,11 +30,22 @@ function(zelvan_tests dir)
     target_link_libraries(${_exe} PRIVATE ${ARGN} zelvan_test_support GTest::gtest GTest::gmock GTest::gtest_main)
     set(_env "ZELVAN_CONTENT_DIR=${ZELVAN_CONTENT_DIR};ALSOFT_DRIVERS=null")
     if(SANITIZE)
-      list(APPEND _env "LSAN_OPTIONS=suppressions=${CMAKE_CURRENT_SOURCE_DIR}/lsan-mesa.supp")
+      zelvan_sanitize_test(${_exe})
+      list(APPEND _env "${ZELVAN_LSAN_OPTIONS}")
     endif()
     gtest_discover_tests(${_exe}
       WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
       PROPERTIES ENVIRONMENT "${_env}"
       DISCOVERY_TIMEOUT 60)
   endforeach()
+endfunction()
+
+# Sanitizer builds: the options every test runs with (leak suppressions for Mesa's driver), and
+# a test program that keeps every loaded module mapped until the leak check (see
+# tests/support/KeepModulesLoaded.cpp).
+set(ZELVAN_LSAN_OPTIONS "LSAN_OPTIONS=suppressions=${CMAKE_CURRENT_LIST_DIR}/../tests/lsan-mesa.supp:print_suppressions=0")
+function(zelvan_sanitize_test target)
+  target_sources(${target} PRIVATE ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/../tests/support/KeepModulesLoaded.cpp)
+  # Exported, so the libraries that call dlclose bind to it rather than to the C library's.
+  target_link_options(${target} PRIVATE -Wl,--export-dynamic-symbol=dlclose)
 endfunction()
