@@ -13,6 +13,8 @@
 #include "engine_game/Scene.h"
 #include "engine_game/Transform.h"
 #include "engine_game/World.h"
+#include "engine_game/Camera.h"
+#include "game/actors/ZelvanActorCharacter.h"
 #include "game/actors/ZelvanActorPlayer.h"
 #include "game/actors/ZelvanBoostKinds.h"
 #include "game/actors/ZelvanTrackServices.h"
@@ -176,6 +178,9 @@ TEST_F(PlayerTrainTest, HitsThenCrashAndRetryLeavesTheWreckOutsideTheWorld) {
         frame(_train);
     EXPECT_EQ(_train->getAction(), ActorPlayer::Action_Run);
     EXPECT_FALSE(_train->_actorCrash->_active);
+    _train->hit(20);
+    EXPECT_FALSE(_train->isCrashed()) << "the retry starts with full energy and no crash left over";
+    EXPECT_FLOAT_EQ(_train->_goods._energy, 80);
     _train->setActive(false);
     _train->setActive(true);
     EXPECT_FALSE(_train->_actorCrash->_active) << "activating a running train keeps the wreck out";
@@ -230,6 +235,12 @@ TEST_F(PlayerTrainTest, BoostsActAndExpire) {
     frame(_train);
     EXPECT_EQ(_train->_boosts.size(), 2u) << "the turbo fades out after its cut";
     EXPECT_NE(first, second);
+    EXPECT_TRUE(static_cast<BoostSpeed*>(first)->_cut);
+    EXPECT_FALSE(_train->_goods._speedActive) << "a cut turbo sets no flags";
+    for (int i = 0; i < 40; ++i)
+        frame(_train);
+    ASSERT_EQ(_train->_boosts.size(), 1u);
+    EXPECT_EQ(_train->_boosts[0], second);
 
     _train->reset();
     EXPECT_EQ(_train->_boosts.size(), 0u);
@@ -270,6 +281,90 @@ TEST_F(PlayerTrainTest, BrakeEnergyRandomAndCameraBoosts) {
     _train->addBoost(surprise);
     frame(_train);
     _train->_cameras = nullptr;
+}
+
+TEST_F(PlayerTrainTest, RailChangeBouncesBackOnce) {
+    place(_train);
+    for (int i = 0; i < 30; ++i)
+        frame(_train);
+    Rail* origin = _train->getRoad(0).rail;
+    RoadSlot left, right;
+    _road->findSwitchRails(left, right, _train, 0, 10, 0, 1);
+    EXPECT_FALSE(_train->updateRailJump()) << "no rail change, no bounce";
+    _train->jumpLeft(left.rail, left.level);
+    for (int i = 0; i < 6; ++i)
+        frame(_train);
+    ASSERT_TRUE(_train->updateRailJump());
+    EXPECT_EQ(_train->getAction(), ActorPlayer::Action_JumpRight);
+    EXPECT_EQ(_train->getRoad(0).rail, origin);
+    EXPECT_FALSE(_train->updateRailJump()) << "a second collision of the same change";
+    EXPECT_EQ(_train->getAction(), ActorPlayer::Action_JumpRight);
+    for (int i = 0; i < 40; ++i)
+        frame(_train);
+    EXPECT_EQ(_train->getAction(), ActorPlayer::Action_Run);
+    EXPECT_NEAR(shownPosition().x, 0.0f, 1e-3f) << "back on the lane it came from";
+}
+
+TEST_F(PlayerTrainTest, CharacterRidesThenFliesToTheCamera) {
+    Vector3 rows[3] = {Vector3(1, 0, 0), Vector3(0, 1, 0), Vector3(0, 0, 1)};
+    auto* fox = dynamic_cast<ActorCharacter*>(world()->createObject(
+        nullptr, "objects/characters/fox.object", "Fox", PropertyList(), 1, rows, Vector3(), Vector3(1, 1, 1), nullptr));
+    ASSERT_NE(fox, nullptr);
+    StageCamera camera(world());
+    camera.attach();
+    camera.setTrack(_road.get());
+    _train->setCharacter(fox);
+    EXPECT_EQ(_train->getCharacter(), fox);
+    place(_train);
+    EXPECT_TRUE(fox->_running);
+    for (int i = 0; i < 60; ++i) {
+        frame(_train);
+        camera.update(kDt, _road->level(0), _train, Vector3(), 0);
+    }
+    tracktest::expectVec(fox->getWorldPosition(), _train->_characterNode->getWorldPosition(), 1e-4f);
+
+    _train->crash();
+    EXPECT_FALSE(fox->_running) << "the character dies with the train";
+    const float flyTime = _train->_characterDieFlyTimer._duration;
+    const float cameraTime = _train->_characterDieCameraTimer._duration;
+    const Vector3 start = fox->getWorldPosition();
+    auto inCamera = [&]() {
+        const Matrix4& cw = camera.getCamera()->_transform->_world;
+        const Vector3 d = fox->getWorldPosition() - cw.getTranslation();
+        return Vector3(d.dot(cw.row3(0).normalized()), d.dot(cw.row3(1).normalized()),
+                       d.dot(cw.row3(2).normalized()));
+    };
+    float lastDistance = 1e9f;
+    int frames = 0;
+    for (; frames * kDt < flyTime - kDt * 0.5f; ++frames) {
+        frame(_train);
+        camera.update(kDt, _road->level(0), _train, Vector3(), 0);
+        const float d = inCamera().length();
+        ASSERT_LE(d, lastDistance + 1e-4f) << "closer every frame, frame " << frames;
+        lastDistance = d;
+    }
+    frame(_train);
+    const Vector3 a = _train->_crashFling1;
+    tracktest::expectVec(inCamera(), a, 1e-3f);
+    EXPECT_NEAR(inCamera().z, -1.5f, 1e-3f) << "1.5 in front of the lens";
+    EXPECT_GT((start - fox->getWorldPosition()).length(), 2.0f);
+    // Facing the camera: its forward axis points back at the lens.
+    const Vector3 back = camera.getCamera()->_transform->_world.row3(2).normalized();
+    EXPECT_GT(fox->_transform->_world.row3(1).normalized().dot(back), 0.99f);
+
+    for (int i = 0; i * kDt < cameraTime + kDt; ++i)
+        frame(_train);
+    tracktest::expectVec(inCamera(), _train->_crashFling2, 1e-3f);
+
+    // Reset brings it back onto the train; detach lets it go.
+    _train->reset();
+    place(_train);
+    frame(_train);
+    tracktest::expectVec(fox->getWorldPosition(), _train->_characterNode->getWorldPosition(), 1e-4f);
+    _train->detach();
+    EXPECT_EQ(_train->getCharacter(), nullptr);
+    EXPECT_FALSE(fox->_active);
+    _train = nullptr;
 }
 
 TEST_F(PlayerTrainTest, LeadInMovesOnTheStraightBeforeTheRail) {
@@ -336,7 +431,8 @@ INSTANTIATE_TEST_SUITE_P(
                       TuningCase{"", "playerjumptime_pref", "0.4", 5, 20, 1, 0.4f},
                       TuningCase{"", "playerjumptime_pref", "-2", 5, 20, 1, 0.0f},
                       TuningCase{"", "playerjumptime_pref", "fast", 5, 20, 1, 0.0f},
-                      TuningCase{"", "playerjumptime_pref", "nan", 5, 20, 1, 0.0f}));
+                      TuningCase{"", "playerjumptime_pref", "nan", 5, 20, 1, 0.0f}),
+    [](const ::testing::TestParamInfo<TuningCase>& info) { return "case" + std::to_string(info.index); });
 
 TEST_F(PlayerTrainTest, ZeroTimesDoNotDivideByZero) {
     _train->_waggleTime = 0;
