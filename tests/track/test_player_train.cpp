@@ -367,6 +367,23 @@ TEST_F(PlayerTrainTest, CharacterRidesThenFliesToTheCamera) {
     _train = nullptr;
 }
 
+TEST_F(PlayerTrainTest, TeardownWithAWreckAndABoostInTheList) {
+    place(_train);
+    frame(_train);
+    _train->addBoost(_boosts.acquire("magnet"));
+    _train->addBoost(_boosts.acquire("turbo"));
+    frame(_train);
+    _train->crash();
+    // Deactivated, but still listed until the next update; the wreck lies in the world.
+    EXPECT_EQ(_train->_boosts.size(), 2u);
+    EXPECT_TRUE(_train->_actorCrash->_active);
+    _train->detach();
+    EXPECT_EQ(_train->_boosts.size(), 0u);
+    EXPECT_EQ(_train->_actorCrash, nullptr);
+    EXPECT_EQ(_boosts.active().size(), 0u) << "every boost went back to its container";
+    _train = nullptr;  // the world deletes it with the rest
+}
+
 TEST_F(PlayerTrainTest, LeadInMovesOnTheStraightBeforeTheRail) {
     place(_train, 1, -3.0f);
     const float y0 = _train->getRoad(0).rail->getPosition().y;
