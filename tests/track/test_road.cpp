@@ -362,8 +362,9 @@ TEST_F(RoadTest, AnOnlyOneGroupGivesOneLevelPerVisitUntilAllWereGiven) {
         EXPECT_TRUE(given.insert(level).second) << "a level came again before all were given";
         EXPECT_EQ(meadow->index, 1) << "the visit is over after one level";
         // The next visit keeps the flags while unpicked levels remain.
-        if (visit < 2)
+        if (visit < 2) {
             EXPECT_TRUE(once->hasUnpickedLevel());
+        }
     }
     EXPECT_EQ(once->countUnpicked(), 0);
     // All given: the next visit starts over.
