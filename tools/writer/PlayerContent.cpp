@@ -45,8 +45,9 @@ ObjectFileDesc train(const std::string& name, float length, const std::string& b
                                      Vec3(0.8f, 0.05f, 0.2f), none));
     f.top.children.push_back(boxPart(v, i, "menu_plate", "model", Vec3(0, 0, 0.05f), Vec3(1.6f, length + 0.4f, 0.1f),
                                      none));
+    // The train's own body: the road turns its contacts into crashes and hits.
     f.top.children.push_back(boxPart(v, i, "coll", "model", Vec3(0, 0, 0.7f), Vec3(1.1f, length - 0.1f, 0.75f),
-                                     {{"coll", "box"}, {"physics", "kinematic"}}));
+                                     {{"coll", "box"}, {"physics", "kinematic_player"}}));
     f.mesh = makeModelMesh(v, i);
     return f;
 }
