@@ -10,14 +10,7 @@
 #include "game/track/ZelvanLevel.h"
 #include "game/track/ZelvanLevelSet.h"
 
-// The level items live in their own files; until they exist the road has no item types to keep
-// (ZelvanRoadItemsPending.cpp stands in for their road operations).
-#if __has_include("game/track/ZelvanLevelItem.h")
 #include "game/track/ZelvanLevelItem.h"
-#define ZELVAN_ROAD_HAS_LEVEL_ITEMS 1
-#else
-#define ZELVAN_ROAD_HAS_LEVEL_ITEMS 0
-#endif
 
 namespace Zelvan {
 
@@ -74,10 +67,8 @@ void Road::loadConfig() {
 }
 
 void Road::destroy() {
-#if ZELVAN_ROAD_HAS_LEVEL_ITEMS
     for (LevelItem* item : levelItems)
         delete item;
-#endif
     levelItems.clear();
     behindLevels.clear();
     aheadLevels.clear();
@@ -260,10 +251,8 @@ void Road::realignLevels() {
 
 void Road::clear() {
     position = 0;
-#if ZELVAN_ROAD_HAS_LEVEL_ITEMS
     for (LevelItem* item : levelItems)
         item->reset();
-#endif
     for (Level* level : behindLevels)
         releaseLevel(level, true);
     for (Level* level : aheadLevels)
@@ -289,10 +278,8 @@ void Road::update(float dt) {
     pitchUp.tick(dt);
     pitchDelay.tick(dt);
     fly.tick(dt);
-#if ZELVAN_ROAD_HAS_LEVEL_ITEMS
     for (LevelItem* item : levelItems)
         item->advanceSpin(dt);
-#endif
     if (!stepwisePhysics) {
         if (Level* current = getCurrentLevel())
             current->scene->_rayTestable = true;

@@ -71,6 +71,8 @@ struct ItemRun {
     int32_t count = 0;
     // The run ended inside the measured length and a new one was rolled.
     bool anotherRun = false;
+    // The side bit the run was rolled with (the level item may have rolled the next one since).
+    int32_t side = 0;
 };
 
 // One physical contact of the train with another actor in this frame.
