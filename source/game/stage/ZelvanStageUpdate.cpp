@@ -193,7 +193,8 @@ void Stage::updateGame() {
 
     // 10-11. The camera, and the train's effects hidden while the camera is inside the train.
     level = road ? road->getCurrentLevel() : nullptr;
-    if (!_freeCamera && _stageCamera)
+    // Without a level to follow (no set attached yet, or none could be) the camera stays put.
+    if (!_freeCamera && _stageCamera && level && player)
         _stageCamera->update(dt, level, player, offsetChange, running ? step : 0.0f);
     if (player && _stageCamera && _stageCamera->getCamera()) {
         Vector3 low, high;
