@@ -58,6 +58,9 @@ TEST(AutopilotRoad, RunsFiveKilometresOnTheSampleLevels) {
     std::unique_ptr<LevelGroupSet> set(LevelGroupSet::create(&loader, w.pool, names.front()));
     ASSERT_NE(set, nullptr);
     ASSERT_TRUE(loader.runAll());
+    // Every lane of the dead end stops at a buffer, which no autopilot avoids: left out here.
+    if (LevelGroup* end = set->findGroup("meadow_end"))
+        end->acChance = 0;
     std::unique_ptr<Road> road(Road::create());
     road->placeRandomItems = false;
     road->setLevelGroupSet(set.get());

@@ -266,6 +266,9 @@ public:
     int32_t _levelSetCameraHandle = 0;
     int32_t _flyCameraHandle = 0;
     int32_t _duckCameraHandle = 0;
+    // The train is on a fly stretch. Kept apart from the fly camera's handle, which stays 0 when
+    // the player names no fly camera.
+    bool _flying = false;
     std::string _shownLetters;
     std::string _surpriseObjectFile;
     int32_t _surpriseCount = 0;
