@@ -25,10 +25,7 @@
 #include "game/track/ZelvanProxyContainer.h"
 #include "game/track/ZelvanRoad.h"
 
-#if __has_include("game/track/ZelvanLevelItem.h")
 #include "game/track/ZelvanLevelItem.h"
-#define ZELVAN_HAVE_LEVEL_ITEMS 1
-#endif
 
 namespace Zelvan {
 
@@ -153,7 +150,6 @@ bool LoadLevelCameras::load() {
 }
 
 bool LoadLevelItem::load() {
-#ifdef ZELVAN_HAVE_LEVEL_ITEMS
     Stage* stage = Stage::get();
     if (!stage)
         return false;
@@ -165,10 +161,6 @@ bool LoadLevelItem::load() {
     else
         delete item;
     return true;
-#else
-    // The level items are not part of this build.
-    return false;
-#endif
 }
 
 // An instance of the object file under name + ".objectFile", of class T, from the world's pool;
