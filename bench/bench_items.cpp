@@ -25,32 +25,7 @@
 #include "game/track/ZelvanRoad.h"
 #include "../tests/track/support_levels.h"
 
-namespace {
-
-std::atomic<uint64_t> g_allocations{0};
-
-}  // namespace
-
-// The replacements pair malloc with free by design.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void* operator new(std::size_t size) {
-    g_allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size ? size : 1))
-        return p;
-    throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) { return operator new(size); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-    g_allocations.fetch_add(1, std::memory_order_relaxed);
-    return std::malloc(size ? size : 1);
-}
-void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept { return operator new(size, tag); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-#pragma GCC diagnostic pop
+#include "AllocationCounter.h"
 
 namespace {
 
@@ -87,9 +62,9 @@ void BM_PlaceLevelItems(benchmark::State& state) {
     }
     uint64_t allocations = 0, placed = 0, runs = 0;
     for (auto _ : state) {
-        const uint64_t before = g_allocations.load();
+        const uint64_t before = benchalloc::count();
         road.placeItems(level);
-        allocations += g_allocations.load() - before;
+        allocations += benchalloc::count() - before;
         state.PauseTiming();
         placed += level->items.size();
         ++runs;
@@ -147,12 +122,12 @@ void BM_ItemsFrameFullRoad(benchmark::State& state) {
     for (Level* l : road.behindLevels)
         items += l->items.size();
     for (auto _ : state) {
-        const uint64_t before = g_allocations.load();
+        const uint64_t before = benchalloc::count();
         collected.clear();
         road.updateItems(collected, train, camera, 1.0f / 60.0f);
         road.triggerObstacles(train);
         road.checkCollisions(w.world, train, camera);
-        allocations += g_allocations.load() - before;
+        allocations += benchalloc::count() - before;
         ++frames;
         benchmark::DoNotOptimize(collected.size());
     }

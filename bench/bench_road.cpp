@@ -23,36 +23,7 @@
 #include "game/track/ZelvanLevelSet.h"
 #include "game/track/ZelvanRoad.h"
 
-namespace {
-
-std::atomic<uint64_t> g_allocations{0};
-// Only the benchmark's own thread counts: the sound mixer allocates on a thread of its own.
-thread_local bool t_counted = false;
-
-}  // namespace
-
-// The replacements pair malloc with free by design.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void* operator new(std::size_t size) {
-    if (t_counted)
-        g_allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size ? size : 1))
-        return p;
-    throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) { return operator new(size); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-    if (t_counted)
-        g_allocations.fetch_add(1, std::memory_order_relaxed);
-    return std::malloc(size ? size : 1);
-}
-void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept { return operator new(size, tag); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-#pragma GCC diagnostic pop
+#include "AllocationCounter.h"
 
 namespace {
 
@@ -125,7 +96,7 @@ struct SampleRoad {
 };
 
 void BM_RoadFrame(benchmark::State& state) {
-    t_counted = true;
+    benchalloc::countOnlyThisThread();
     SampleRoad r;
     const float dt = 1.0f / 60.0f;
     // Warm up over several levels so lists and pools reach their steady size.
@@ -136,9 +107,9 @@ void BM_RoadFrame(benchmark::State& state) {
         Level* const front = r.road->aheadLevels.front();
         Level* const back = r.road->aheadLevels.back();
         const size_t behind = r.road->behindLevels.size();
-        const uint64_t before = g_allocations.load();
+        const uint64_t before = benchalloc::count();
         r.frame(dt);
-        const uint64_t used = g_allocations.load() - before;
+        const uint64_t used = benchalloc::count() - before;
         allocations += used;
         ++frames;
         // A frame that appended, advanced or released no level is a steady one.
