@@ -438,7 +438,10 @@ TEST_F(StageLook, CoinsCollectedOnTheRoadRaiseTheCounter) {
     const float before = player->_goods.get("coins")._amount;
     for (int i = 0; i < 60 * 30 && player->_goods.get("coins")._amount == before; ++i)
         frame();
-    EXPECT_GT(player->_goods.get("coins")._amount, before);
+    EXPECT_GT(player->_goods.get("coins")._amount, before)
+        << "distance " << player->_goods._distance << " crashed " << player->isCrashed() << " state "
+        << stage->getState() << " levelItems " << stage->getRoad()->levelItems.size() << " items "
+        << stage->getRoad()->aheadLevels.front()->items.size() << " placeRandom " << stage->getRoad()->placeRandomItems;
 }
 
 TEST_F(StageLook, AGiftGivesItsFirstBoost) {
