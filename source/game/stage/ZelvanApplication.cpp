@@ -88,7 +88,9 @@ float& Application::interfaceScale() {
 Application* Application::instance() {
     if (!s_application) {
         s_application = new Application();
-        OpenGLES2Render::create();
+        // One renderer a process: a later application keeps drawing with the one made first.
+        if (!Render::current())
+            OpenGLES2Render::create();
     }
     return s_application;
 }

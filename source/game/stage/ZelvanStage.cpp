@@ -74,10 +74,10 @@ Stage* Stage::get() { return s_instance; }
 
 int Stage::destroyInstance() {
     if (s_instance) {
-        Stage* stage = s_instance;
-        // Cleared first, so nothing reached during teardown finds a half-destroyed stage.
+        // Still reachable while it goes: the particle handler gives the levels and actors their
+        // released emitters back through it during the teardown.
+        delete s_instance;
         s_instance = nullptr;
-        delete stage;
     }
     return 0;
 }
