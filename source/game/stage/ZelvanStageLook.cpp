@@ -209,6 +209,9 @@ bool Stage::changeLevelGroupSet(const std::string& name) {
     }
     if (_atmosphere && _stageCamera)
         _atmosphere->update(_stageCamera->getCamera(), 0);
+    // A switch during a run brings the new region's music; a run's start sets its own.
+    if (_state == StateRunning && !found->musicFile.empty() && found->musicFile != _musicFile)
+        setMusicTrack(found->musicFile);
     return true;
 }
 
