@@ -187,9 +187,7 @@ World::~World() {
     delete _defaultLight;
     _defaultLight = nullptr;
 
-    Render* render = Render::current();
-    if (render)
-        eraseAll(render->targets, _renderTarget);
+    // The target leaves the list of the renderer that made it, whichever renderer is current now.
     delete _renderTarget;
     _renderTarget = nullptr;
 

@@ -105,6 +105,7 @@ void expectConsistent(const RenderTarget& t) {
 TEST(RenderTargetLists, AddingTwiceLinksOnceAndTargetsKeepTheirOwnLinks) {
     Scene s;
     RenderTarget a, b;
+    ASSERT_NE(a._index, b._index);  // every live target has its own link slot
     b._index = 3;  // its link entries are grown only when it first links a mesh
     s.targets = {&a, &b};
     Mesh* m = s.mesh(s.geometry(), s.material(BlendNone));
@@ -332,7 +333,6 @@ TEST(RenderTargetSort, EachSortTypeOrdersTheBlendedChains) {
 TEST(RenderTargetSort, SortingOneTargetLeavesAnotherTargetsListsAlone) {
     Scene s;
     RenderTarget first, second;
-    second._index = 1;
     s.targets = {&first, &second};
     Material* glass = s.material(BlendAlpha);
     Material* other = s.material(BlendAlpha, 3);
@@ -424,8 +424,6 @@ TEST_F(PostEffects, WithoutTheMaterialFileTheQuadHasNoMaterial) {
 
 TEST_F(PostEffects, EffectsSharingAMaterialNameKeepTheirOwnSources) {
     RenderTarget sourceA, sourceB, destA, destB;
-    destA._index = 1;
-    destB._index = 2;
     sourceA._flags = sourceB._flags = RenderTarget::FlagColourTexture;
     RenderTarget::RenderTargetMesh* fromA = destA.addPostEffect(&sourceA, "blur");
     RenderTarget::RenderTargetMesh* fromB = destB.addPostEffect(&sourceB, "blur");

@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 
 #include <btBulletDynamicsCommon.h>
 
 #include "engine/clock.h"
 #include "engine/render/Mesh.h"
+#include "engine/render/RecordingRender.h"
 #include "engine/render/RenderTarget.h"
 #include "engine_game/Camera.h"
 #include "engine_game/DebugDraw.h"
@@ -291,6 +293,61 @@ TEST_F(WorldTest, DebugDrawing) {
     EXPECT_GE(drawer.clears, 2);  // the update clears, and the library clears again before drawing
     EXPECT_GT(drawer.lines, 0);
     world()->_physicsDebugDraw = nullptr;
+}
+
+// A menu world lives beside the game world, and the stage makes and frees both more than once in a
+// process: a node released in one world must never touch the other's lists, whichever world goes
+// first, with or without a renderer (a world made before the renderer included).
+TEST_F(WorldTest, TwoLiveWorldsKeepTheirOwnListsAndGoInEitherOrder) {
+    enum Renderer { NoRenderer, RendererFirst, RendererBetween };
+    for (Renderer renderer : {NoRenderer, RendererFirst, RendererBetween}) {
+        for (bool firstGoesFirst : {true, false}) {
+            SCOPED_TRACE(testing::Message() << "renderer " << renderer << ", first goes first " << firstGoesFirst);
+            for (int cycle = 0; cycle < 2; ++cycle) {
+                std::unique_ptr<RecordingRender> render;
+                if (renderer == RendererFirst)
+                    render.reset(RecordingRender::create());
+                World* first = new World(0);
+                if (renderer == RendererBetween)
+                    render.reset(RecordingRender::create());
+                World* second = new World(0);
+                ASSERT_NE(first->_renderTarget->_index, second->_renderTarget->_index);
+                Scene* a = first->createScene("game", 0, 1);
+                Scene* b = second->createScene("menu", 0, 1);
+                Object* gone = first->createObject(a, "box.object", "gone", PropertyList(), 0, kIdentityRows,
+                                                   Vector3(), Vector3(1, 1, 1), nullptr);
+                first->createObject(a, "spin.object", "stays", PropertyList(), 0, kIdentityRows, Vector3(),
+                                    Vector3(1, 1, 1), nullptr);
+                for (const char* name : {"play", "quit"})
+                    second->createObject(b, "box.object", name, PropertyList(), 0, kIdentityRows, Vector3(),
+                                         Vector3(1, 1, 1), nullptr);
+                const size_t firstLinked = first->_renderTarget->linkedMeshCount();
+                const size_t secondLinked = second->_renderTarget->linkedMeshCount();
+                ASSERT_GT(firstLinked, 0u);
+                ASSERT_EQ(secondLinked, 2u);
+
+                first->deleteObject(gone);
+                EXPECT_EQ(first->_renderTarget->linkedMeshCount(), firstLinked - 1);
+                EXPECT_EQ(second->_renderTarget->linkedMeshCount(), secondLinked);
+
+                World* goesFirst = firstGoesFirst ? first : second;
+                World* goesLast = firstGoesFirst ? second : first;
+                const size_t lastLinked = goesLast->_renderTarget->linkedMeshCount();
+                std::vector<RenderTarget*> listed = render ? render->targets : std::vector<RenderTarget*>();
+                listed.erase(std::remove(listed.begin(), listed.end(), goesFirst->_renderTarget), listed.end());
+                delete goesFirst;
+                EXPECT_EQ(goesLast->_renderTarget->linkedMeshCount(), lastLinked);
+                if (render) {
+                    EXPECT_EQ(render->targets, listed);
+                }
+                goesLast->update();
+                delete goesLast;
+                if (render) {
+                    EXPECT_TRUE(render->targets.empty());
+                }
+            }
+        }
+    }
 }
 
 }  // namespace

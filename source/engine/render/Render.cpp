@@ -7,10 +7,9 @@ static Render* gCurrentRender = nullptr;
 Render::Render() {}
 
 Render::~Render() {
-    // Targets outliving their renderer keep their index; nothing is left to give it back to.
-    for (RenderTarget* target : _indexHolders)
-        if (target)
-            target->_issuer = nullptr;
+    // Targets outliving their renderer have no list left to leave.
+    for (RenderTarget* target : _issued)
+        target->_issuer = nullptr;
     if (gCurrentRender == this)
         gCurrentRender = nullptr;
 }

@@ -112,12 +112,11 @@ public:
     bool prepareMesh(Mesh* mesh);
     void setLight(int slot, Light* light);
     void applyMaterialState(Material* material);
-    // The screen target, inserted at the front of the target list. Its index is the lowest one
-    // no live target of this renderer holds, so targets made after others were freed never
-    // share link slots with a live one.
+    // The screen target, inserted at the front of the target list. The caller owns it; freeing
+    // it takes it off this renderer's list.
     RenderTarget* createRenderTarget();
-    // A target made by createRenderTarget is being freed: its index may be handed out again.
-    void releaseTargetIndex(RenderTarget* target);
+    // A target made by createRenderTarget is being freed: it leaves the target list.
+    void forgetTarget(RenderTarget* target);
 
     // ---- Cached toggles: the device call happens only when the cache differs ----
     void toggleStencilTest(bool on) {
@@ -202,6 +201,6 @@ public:
     std::vector<RenderTarget*> targets;
 
 private:
-    // Slot i holds the live target this renderer gave index i, or null when the index is free.
-    std::vector<RenderTarget*> _indexHolders;
+    // The live targets createRenderTarget made, which drop out of the list when freed.
+    std::vector<RenderTarget*> _issued;
 };

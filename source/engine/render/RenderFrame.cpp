@@ -355,25 +355,16 @@ RenderTarget* Render::createRenderTarget() {
     const float height = IGame::hostHeight();
     target->_width = (uint16_t)std::min(std::max(width, 0.0f), 65535.0f);
     target->_height = (uint16_t)std::min(std::max(height, 0.0f), 65535.0f);
-    // Links are indexed by target, so an index still held by a live target must not be given
-    // again; the lowest free one keeps the per-mesh link lists as short as the live targets.
-    size_t index = 0;
-    while (index < _indexHolders.size() && _indexHolders[index])
-        ++index;
-    if (index == _indexHolders.size())
-        _indexHolders.push_back(nullptr);
-    _indexHolders[index] = target;
-    target->_index = (uint32_t)index;
     target->_issuer = this;
+    _issued.push_back(target);
     targets.insert(targets.begin(), target);
     return target;
 }
 
-void Render::releaseTargetIndex(RenderTarget* target) {
+void Render::forgetTarget(RenderTarget* target) {
     if (!target || target->_issuer != this)
         return;
-    const uint32_t index = target->_index;
-    if (index < _indexHolders.size() && _indexHolders[index] == target)
-        _indexHolders[index] = nullptr;
+    _issued.erase(std::remove(_issued.begin(), _issued.end(), target), _issued.end());
+    targets.erase(std::remove(targets.begin(), targets.end(), target), targets.end());
     target->_issuer = nullptr;
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 
 #include "engine/bounds.h"
 #include "engine/render/Material.h"
@@ -79,7 +80,33 @@ static Material* copyMaterial(const Material& source) {
 
 // ---- Target ----
 
-RenderTarget::RenderTarget() {
+// Link slots are indexed by target and a mesh may sit in any target of the process (worlds made
+// with or without a renderer, off-screen targets, targets of an earlier renderer), so indices are
+// handed out process-wide: no two live targets ever share one. The lowest free index keeps the
+// per-mesh link lists as short as the number of live targets.
+namespace {
+std::mutex gIndexMutex;
+std::vector<bool> gIndexHeld;
+
+uint32_t acquireTargetIndex() {
+    std::lock_guard<std::mutex> lock(gIndexMutex);
+    size_t index = 0;
+    while (index < gIndexHeld.size() && gIndexHeld[index])
+        ++index;
+    if (index == gIndexHeld.size())
+        gIndexHeld.push_back(false);
+    gIndexHeld[index] = true;
+    return (uint32_t)index;
+}
+
+void releaseTargetIndex(uint32_t index) {
+    std::lock_guard<std::mutex> lock(gIndexMutex);
+    if (index < gIndexHeld.size())
+        gIndexHeld[index] = false;
+}
+}  // namespace
+
+RenderTarget::RenderTarget() : _index(acquireTargetIndex()), _heldIndex(_index) {
     _colourTexture = new RenderTargetTexture();
     _depthTexture = new RenderTargetTexture();
 }
@@ -105,7 +132,8 @@ RenderTarget::~RenderTarget() {
     _rangeFirst.clear();
     _firstOfRange.clear();
     for (RenderTargetMesh* mesh : _postEffects) delete mesh;
-    if (_issuer) _issuer->releaseTargetIndex(this);
+    if (_issuer) _issuer->forgetTarget(this);
+    releaseTargetIndex(_heldIndex);
     delete _framebuffer;
     delete _colourTexture;
     delete _depthTexture;

@@ -125,6 +125,7 @@ public:
     std::vector<RenderLink*> _opaqueChains;
     std::vector<RenderLink*> _blendedChains;
     uint8_t _cullPlanes[PlaneCount] = {1, 1, 1, 1, 1, 1};
+    // Given at construction, unique among the live targets of the process (its link slot).
     uint32_t _index = 0;
     int32_t _sortType = SortNone;
     std::string _name;
@@ -194,6 +195,9 @@ private:
     std::unordered_map<RenderLink*, RangeKey> _firstOfRange;
     // Set once a blended chain was reordered by position: its runs may then be split.
     bool _blendedSorted = false;
-    // The renderer that gave this target its index and takes it back when the target goes.
+    // The index this target took at construction and gives back when it goes.
+    uint32_t _heldIndex = 0;
+    // The renderer that made this target and lists it; it drops the target from its list when the
+    // target goes.
     Render* _issuer = nullptr;
 };
