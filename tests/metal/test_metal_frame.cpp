@@ -127,7 +127,7 @@ TEST_F(MetalFrame, AHeldBackGpuMakesTheFourthFrameWaitForTheFirst) {
     EXPECT_EQ(render->inFlight->value(), 0);
 
     BeginOnThread fourth(*view);
-    ASSERT_TRUE(testsupport::waitUntil([&] { return render->inFlight->waiting() == 1; }, 2000));
+    ASSERT_TRUE(testsupport::waitUntil([&] { return render->inFlight->waiting() == 1; }, 60000));
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     EXPECT_FALSE(fourth.began);
 

@@ -78,7 +78,7 @@ TEST(PlatformMetal, AHeldBackGpuMakesTheFourthFrameWait) {
         done = true;
     });
     // It waits for a frame slot; one completed frame lets it through.
-    EXPECT_TRUE(testsupport::waitUntil([&] { return render->inFlight->waiting() == 1; }));
+    EXPECT_TRUE(testsupport::waitUntil([&] { return render->inFlight->waiting() == 1; }, 60000));
     EXPECT_FALSE(done.load());
     EXPECT_EQ(run.recorder.count("OnUpdate"), 4);
     EXPECT_EQ(run.recorder.count("OnRender"), 3);
