@@ -55,7 +55,6 @@ void eraseTarget(RenderTarget* target) {
     if (Render* render = Render::current()) {
         auto& list = render->targets;
         list.erase(std::remove(list.begin(), list.end(), target), list.end());
-        render->releaseTargetIndex(target);
     }
     delete target;
 }
