@@ -30,33 +30,7 @@
 #include "game/actors/ZelvanConductors.h"
 #include "game/actors/ZelvanNodeContainer.h"
 
-// ---- Allocation counting ----
-
-namespace {
-std::atomic<uint64_t> g_allocations{0};
-}
-
-// The replacements pair malloc with free by design.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-
-void* operator new(std::size_t size) {
-    g_allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size ? size : 1))
-        return p;
-    throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) { return operator new(size); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-    g_allocations.fetch_add(1, std::memory_order_relaxed);
-    return std::malloc(size ? size : 1);
-}
-void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept { return operator new(size, tag); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-#pragma GCC diagnostic pop
+#include "AllocationCounter.h"
 
 namespace {
 
@@ -166,11 +140,11 @@ void BM_ActorFrame(benchmark::State& state) {
     uint64_t allocations = 0;
     double seconds = 0;
     for (auto _ : state) {
-        const uint64_t before = g_allocations.load(std::memory_order_relaxed);
+        const uint64_t before = benchalloc::count();
         const auto start = std::chrono::steady_clock::now();
         herd.frame(n);
         seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        allocations += g_allocations.load(std::memory_order_relaxed) - before;
+        allocations += benchalloc::count() - before;
         state.PauseTiming();
         herd.particles();
         ++n;

@@ -22,22 +22,8 @@
 #include "game/track/ZelvanRail.h"
 #include "game/track/ZelvanRailSet.h"
 
-// Every allocation of the process is counted; a benchmark reads the count around its loop.
-// The replacements pair malloc with free themselves, which GCC cannot see through inlining.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-static std::atomic<uint64_t> gAllocations{0};
 
-void* operator new(std::size_t size) {
-    gAllocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size ? size : 1))
-        return p;
-    throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) { return operator new(size); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+#include "AllocationCounter.h"
 
 namespace {
 
@@ -70,7 +56,7 @@ struct WindingRail {
 };
 
 void reportAllocations(benchmark::State& state, uint64_t before) {
-    const uint64_t made = gAllocations.load() - before;
+    const uint64_t made = benchalloc::count() - before;
     state.counters["allocs/query"] =
         benchmark::Counter((double)made / (double)std::max<int64_t>(1, state.iterations()));
     state.SetItemsProcessed(state.iterations());
@@ -79,7 +65,7 @@ void reportAllocations(benchmark::State& state, uint64_t before) {
 void BM_RailProjectPoint(benchmark::State& state) {
     WindingRail w((int)state.range(0));
     size_t q = 0;
-    const uint64_t before = gAllocations.load();
+    const uint64_t before = benchalloc::count();
     for (auto _ : state) {
         benchmark::DoNotOptimize(w.rail->projectPoint(w.world[q]));
         q = (q + 1) & 63;
@@ -91,7 +77,7 @@ BENCHMARK(BM_RailProjectPoint)->Arg(9)->Arg(64)->Arg(512);
 void BM_RailFindNearestPoint(benchmark::State& state) {
     WindingRail w((int)state.range(0));
     size_t q = 0;
-    const uint64_t before = gAllocations.load();
+    const uint64_t before = benchalloc::count();
     for (auto _ : state) {
         benchmark::DoNotOptimize(w.rail->findNearestPoint(w.local[q]));
         q = (q + 1) & 63;
@@ -104,7 +90,7 @@ BENCHMARK(BM_RailFindNearestPoint)->Arg(9)->Arg(64)->Arg(512);
 void BM_RailAdvanceAndSample(benchmark::State& state) {
     WindingRail w(512);
     w.rail->reset(true);
-    const uint64_t before = gAllocations.load();
+    const uint64_t before = benchalloc::count();
     for (auto _ : state) {
         if (!w.rail->move(0.5f))
             w.rail->reset(true);
@@ -132,7 +118,7 @@ void BM_RailSetAdvance(benchmark::State& state) {
     }
     RailSet set(rails);
     set.reset(true);
-    const uint64_t before = gAllocations.load();
+    const uint64_t before = benchalloc::count();
     for (auto _ : state) {
         if (!set.move(0.5f))
             set.reset(true);
@@ -162,7 +148,7 @@ void BM_SampleLaneProject(benchmark::State& state) {
         for (int q = 0; q < 64; ++q)
             points.push_back(Vector3(-2 + std::sin((float)q), 40.0f * q / 64.0f, 0.5f));
         size_t q = 0;
-        const uint64_t before = gAllocations.load();
+        const uint64_t before = benchalloc::count();
         for (auto _ : state) {
             benchmark::DoNotOptimize(rail->projectPoint(points[q]));
             q = (q + 1) & 63;

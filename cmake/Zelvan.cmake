@@ -57,14 +57,15 @@ function(zelvan_tests dir)
     endif()
     target_compile_options(${_exe} PRIVATE $<$<NOT:$<CONFIG:Debug>>:-O0>)
     target_link_libraries(${_exe} PRIVATE ${_libs} zelvan_test_support GTest::gtest GTest::gmock GTest::gtest_main)
-    set(_env "ZELVAN_CONTENT_DIR=${ZELVAN_CONTENT_DIR};ALSOFT_DRIVERS=null")
     if(SANITIZE)
       zelvan_sanitize_test(${_exe})
-      list(APPEND _env "${ZELVAN_LSAN_OPTIONS}")
     endif()
+    # Discovered tests take one environment entry only (a list reaches them cut after its first
+    # item); the null audio back end and the leak suppressions are set by the test programs
+    # themselves (tests/support).
     gtest_discover_tests(${_exe}
       WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
-      PROPERTIES ENVIRONMENT "${_env}"
+      PROPERTIES ENVIRONMENT "ZELVAN_CONTENT_DIR=${ZELVAN_CONTENT_DIR}"
       DISCOVERY_TIMEOUT 60)
   endforeach()
 endfunction()
@@ -82,4 +83,6 @@ function(zelvan_sanitize_test target)
   target_sources(${target} PRIVATE $<TARGET_OBJECTS:zelvan_keep_modules_loaded>)
   # Exported, so the libraries that call dlclose bind to it rather than to the C library's.
   target_link_options(${target} PRIVATE -Wl,--export-dynamic-symbol=dlclose)
+  target_compile_definitions(${target} PRIVATE
+    ZELVAN_LSAN_SUPPRESSIONS="${CMAKE_CURRENT_FUNCTION_LIST_DIR}/../tests/lsan-mesa.supp")
 endfunction()

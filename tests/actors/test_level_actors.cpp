@@ -188,9 +188,9 @@ TEST_F(LevelActorTest, GiftsNameTheirBoosts) {
     ActorItemGift* turbo = make<ActorItemGift>("objects/items/boost_turbo.object", "Turbo");
     ASSERT_NE(magnet, nullptr);
     ASSERT_NE(turbo, nullptr);
-    EXPECT_EQ(magnet->_boosts, (std::vector<std::string>{"boostMagnet", "boostCoinsBig", "boostShield"}));
+    EXPECT_EQ(magnet->_boosts, (std::vector<std::string>{"magnet", "coinsBig", "shield"}));
     EXPECT_EQ(magnet->_shopUpdateName, "shopMagnet");
-    EXPECT_EQ(turbo->_boosts, (std::vector<std::string>{"boostTurbo"}));
+    EXPECT_EQ(turbo->_boosts, (std::vector<std::string>{"turbo"}));
     EXPECT_FALSE(turbo->_alone);
     EXPECT_TRUE(magnet->_alone);
 }

@@ -51,7 +51,8 @@ TEST_F(GoodsSampleTest, EveryContainerFindsItsKeys) {
             EXPECT_NE(words->findLetterObject(std::string(1, c)), nullptr);
     }
 
-    // Every boost message and reminder has its text in the start language.
+    // Every boost message and reminder has its text in the start language (a plain coin has no
+    // message: one would show for every coin).
     TextContainer* texts = TextContainer::instance();
     texts->load("text");
     ASSERT_NE(texts->_current, nullptr);
@@ -59,7 +60,9 @@ TEST_F(GoodsSampleTest, EveryContainerFindsItsKeys) {
     for (const BoostDefinition& d : boosts.definitions()) {
         Boost* b = boosts.acquire(d.name);
         ASSERT_NE(b, nullptr);
-        EXPECT_NE(texts->translate(b->_textMessage), b->_textMessage) << d.name;
+        if (!b->_textMessage.empty() || d.name != "coin") {
+            EXPECT_NE(texts->translate(b->_textMessage), b->_textMessage) << d.name;
+        }
     }
     EXPECT_NE(texts->translate("#text_menu_loading_load"), "#text_menu_loading_load");
     NotificationContainer reminders;

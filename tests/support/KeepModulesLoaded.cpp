@@ -8,3 +8,9 @@
 // its module and tests/lsan-mesa.supp matches the driver's allocations every time. Unloading
 // nothing at exit changes no behaviour the tests look at.
 extern "C" int dlclose(void*) { return 0; }
+
+// The leak checker's options, for every way a sanitizer test is started (CTest, or by hand): the
+// suppressions of allocations inside Mesa's software driver.
+extern "C" const char* __lsan_default_options() {
+    return "suppressions=" ZELVAN_LSAN_SUPPRESSIONS ":print_suppressions=0";
+}

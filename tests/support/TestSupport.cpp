@@ -13,6 +13,14 @@
 #include "engine/plat_linux/PlatformPaths.h"
 #include "engine/utils.h"
 
+namespace {
+
+// Every test runs on OpenAL Soft's null back end unless its CTest entry names another (the
+// no-device and wave-writer tests do); set before any test opens a device.
+const bool kNullAudio = [] { return setenv("ALSOFT_DRIVERS", "null", 0) == 0; }();
+
+}  // namespace
+
 namespace testsupport {
 
 TempDir::TempDir() {

@@ -184,6 +184,34 @@ TEST_F(AtmosphereTest, UploadedReplacementIsAFatalContentError) {
         "texture2->getRenderData\\(\\) == nullptr \\(textures/night.png\\)");
 }
 
+// A later stage in the same process finds the replacement its first stage's atmosphere uploaded:
+// loading again is fine while the device copy has the sampling the atmosphere would give it, and
+// still fatal once another target asks for different sampling.
+TEST_F(AtmosphereTest, ReplacementUploadedByAnEarlierAtmosphereLoadsAgain) {
+    writeTexture("day.png", 200);
+    writeTexture("gate.png", 90);
+    writeTexture("night.png", 40);
+    loadConfig("[night]\ntextures = { nightDay }\n"
+               "[nightDay]\ntextureTarget = textures/day.png\ntextureNew = textures/night.png\n"
+               "[gloom]\ntextures = { gloomGate }\n"
+               "[gloomGate]\ntextureTarget = textures/gate.png\ntextureNew = textures/night.png\n");
+    texture("day.png")->_addressMode = AddressClamp;
+    texture("gate.png")->_filter = FilterNearest;
+    make("night");
+    Texture* night = texture("night.png");
+    night->_deviceTexture = new BackEndData();
+    {
+        auto again = make("night");
+        EXPECT_EQ(night->_addressMode, AddressClamp);
+    }
+    EXPECT_DEATH(
+        {
+            testsupport::logToStderr();
+            make("gloom");
+        },
+        "texture2->getRenderData\\(\\) == nullptr \\(textures/night.png\\)");
+}
+
 class SkyTest : public AtmosphereTest {
 protected:
     void SetUp() override {

@@ -1,5 +1,4 @@
-// The sample train driven frame by frame over a stand-in of the road built from the sample
-// level's three lanes, chained ahead as far as the train goes.
+// The sample train driven frame by frame over a stand-in of the road (support_player.h).
 
 #include <gtest/gtest.h>
 
@@ -14,142 +13,20 @@
 #include "engine_game/Scene.h"
 #include "engine_game/Transform.h"
 #include "engine_game/World.h"
+#include "engine_game/Camera.h"
+#include "game/actors/ZelvanActorCharacter.h"
 #include "game/actors/ZelvanActorPlayer.h"
 #include "game/actors/ZelvanBoostKinds.h"
 #include "game/actors/ZelvanTrackServices.h"
 #include "game/stage/ZelvanStageCamera.h"
 #include "game/track/ZelvanLevelCamera.h"
 #include "game/track/ZelvanRail.h"
-#include "support_track.h"
+#include "support_player.h"
 
 using namespace Zelvan;
+using namespace playertest;
 
 namespace {
-
-const float kDt = 1.0f / 60.0f;
-
-// The sample level's lanes (left, centre, right, 2 apart), repeated every 40 units along Y.
-class SampleRoad : public TrackServices {
-public:
-    explicit SampleRoad(const std::vector<Rail*>& lanes) {
-        for (Rail* lane : lanes) {
-            std::vector<RailPoint> points = lane->getPoints();
-            Rail probe(lane->getName(), lane->getOwner(), points);
-            if (probe.getDirection().y < 0)
-                std::reverse(points.begin(), points.end());
-            for (RailPoint& p : points) {
-                p.position = lane->getOwner()->_world.transformPoint(p.position);
-                p.direction = Vector3(0, 1, 0);
-                p.up = Vector3(0, 0, 1);
-            }
-            _lanePoints.push_back(points);
-        }
-    }
-    Level* level(int k) { return reinterpret_cast<Level*>(&_levelTags[k]); }
-    Rail* rail(int lane, int k) {
-        while ((int)_rails.size() <= k) {
-            const int piece = (int)_rails.size();
-            _owners.emplace_back(new Transform());
-            Matrix4 m = Matrix4::translation(Vector3(0, 40.0f * piece, 0));
-            _owners.back()->_local = m;
-            _owners.back()->_world = m;
-            _rails.emplace_back();
-            for (const auto& points : _lanePoints)
-                _rails.back().emplace_back(new Rail("lane", _owners.back().get(), points));
-        }
-        return _rails[k][lane].get();
-    }
-    bool locate(const Rail* r, int& lane, int& k) const {
-        for (k = 0; k < (int)_rails.size(); ++k)
-            for (lane = 0; lane < (int)_rails[k].size(); ++lane)
-                if (_rails[k][lane].get() == r)
-                    return true;
-        return false;
-    }
-    RoadSlot slot(int lane, int k) {
-        RoadSlot s;
-        s.rail = rail(lane, k);
-        s.level = level(k);
-        return s;
-    }
-    Vector3 getUpAxis(Level*) override { return Vector3(0, 0, 1); }
-    bool findNextRail(const RoadSlot& from, RoadSlot& next) override {
-        int lane = 0, k = 0;
-        if (!locate(from.rail, lane, k) || k + 1 >= 60)
-            return false;
-        next = slot(lane, k + 1);
-        return true;
-    }
-    void findSwitchRails(RoadSlot& left, RoadSlot& right, ActorPlayer* player, float, float, int, int) override {
-        left = right = RoadSlot();
-        int lane = 0, k = 0;
-        if (!locate(player->getRoad(0).rail, lane, k))
-            return;
-        if (lane > 0)
-            left = slot(lane - 1, k);
-        if (lane < 2)
-            right = slot(lane + 1, k);
-    }
-    std::vector<std::vector<RailPoint>> _lanePoints;
-    std::vector<std::unique_ptr<Transform>> _owners;
-    std::vector<std::vector<std::unique_ptr<Rail>>> _rails;
-    int _levelTags[64] = {};
-};
-
-class PlayerTrainTest : public tracktest::SampleLevelTest {
-protected:
-    void SetUp() override {
-        _world = new World(1);
-        SampleLevelTest::SetUp();
-        loadSampleConfig();
-        registerActorClasses(world());
-        ActorPlayer::registerPlayers(world());
-        _road.reset(new SampleRoad({laneRail("rail_l"), laneRail("rail_c"), laneRail("rail_r")}));
-        _boosts.load();
-        _train = makeTrain("trainRed");
-        ASSERT_NE(_train, nullptr);
-    }
-    void TearDown() override {
-        // The stage's teardown order: the train gives everything back while the world and the
-        // boost container exist.
-        if (_train)
-            _train->detach();
-    }
-    ActorPlayer* makeTrain(const std::string& name) {
-        const std::string file = ConfigStore::instance().getString(name + ".objectFile", "");
-        static const Vector3 rows[3] = {Vector3(1, 0, 0), Vector3(0, 1, 0), Vector3(0, 0, 1)};
-        Object* o = world()->createObject(nullptr, file, name, PropertyList(), 1, rows, Vector3(), Vector3(1, 1, 1),
-                                          nullptr);
-        ActorPlayer* t = dynamic_cast<ActorPlayer*>(o);
-        if (!t)
-            return nullptr;
-        t->init();
-        t->load(name);
-        t->reset();
-        return t;
-    }
-    void place(ActorPlayer* t, int lane = 1, float leadIn = 0) {
-        RoadSlot s = _road->slot(lane, 0);
-        s.rail->reset(true);
-        s.distance = leadIn;
-        t->setRoad(0, s);
-        t->run();
-    }
-    void frame(ActorPlayer* t, float dt = kDt) {
-        if (!t->isCrashed() && t->getAction() != ActorPlayer::Action_Stay) {
-            RoadSlot next;
-            if (_road->findNextRail(t->getRoad(0), next))
-                t->setRoad(1, next);
-            t->advance(t->totalSpeed() * dt, nullptr, nullptr);
-        }
-        t->update(dt);
-    }
-    Vector3 shownPosition() const { return _train->_transform->_world.getTranslation(); }
-
-    std::unique_ptr<SampleRoad> _road;
-    BoostContainer _boosts;
-    ActorPlayer* _train = nullptr;
-};
 
 TEST_F(PlayerTrainTest, SampleTuningIsRead) {
     EXPECT_EQ(_train->_playerName, "trainRed");
@@ -301,6 +178,9 @@ TEST_F(PlayerTrainTest, HitsThenCrashAndRetryLeavesTheWreckOutsideTheWorld) {
         frame(_train);
     EXPECT_EQ(_train->getAction(), ActorPlayer::Action_Run);
     EXPECT_FALSE(_train->_actorCrash->_active);
+    _train->hit(20);
+    EXPECT_FALSE(_train->isCrashed()) << "the retry starts with full energy and no crash left over";
+    EXPECT_FLOAT_EQ(_train->_goods._energy, 80);
     _train->setActive(false);
     _train->setActive(true);
     EXPECT_FALSE(_train->_actorCrash->_active) << "activating a running train keeps the wreck out";
@@ -355,6 +235,12 @@ TEST_F(PlayerTrainTest, BoostsActAndExpire) {
     frame(_train);
     EXPECT_EQ(_train->_boosts.size(), 2u) << "the turbo fades out after its cut";
     EXPECT_NE(first, second);
+    EXPECT_TRUE(static_cast<BoostSpeed*>(first)->_cut);
+    EXPECT_FALSE(_train->_goods._speedActive) << "a cut turbo sets no flags";
+    for (int i = 0; i < 40; ++i)
+        frame(_train);
+    ASSERT_EQ(_train->_boosts.size(), 1u);
+    EXPECT_EQ(_train->_boosts[0], second);
 
     _train->reset();
     EXPECT_EQ(_train->_boosts.size(), 0u);
@@ -395,6 +281,107 @@ TEST_F(PlayerTrainTest, BrakeEnergyRandomAndCameraBoosts) {
     _train->addBoost(surprise);
     frame(_train);
     _train->_cameras = nullptr;
+}
+
+TEST_F(PlayerTrainTest, RailChangeBouncesBackOnce) {
+    place(_train);
+    for (int i = 0; i < 30; ++i)
+        frame(_train);
+    Rail* origin = _train->getRoad(0).rail;
+    RoadSlot left, right;
+    _road->findSwitchRails(left, right, _train, 0, 10, 0, 1);
+    EXPECT_FALSE(_train->updateRailJump()) << "no rail change, no bounce";
+    _train->jumpLeft(left.rail, left.level);
+    for (int i = 0; i < 6; ++i)
+        frame(_train);
+    ASSERT_TRUE(_train->updateRailJump());
+    EXPECT_EQ(_train->getAction(), ActorPlayer::Action_JumpRight);
+    EXPECT_EQ(_train->getRoad(0).rail, origin);
+    EXPECT_FALSE(_train->updateRailJump()) << "a second collision of the same change";
+    EXPECT_EQ(_train->getAction(), ActorPlayer::Action_JumpRight);
+    for (int i = 0; i < 40; ++i)
+        frame(_train);
+    EXPECT_EQ(_train->getAction(), ActorPlayer::Action_Run);
+    EXPECT_NEAR(shownPosition().x, 0.0f, 1e-3f) << "back on the lane it came from";
+}
+
+TEST_F(PlayerTrainTest, CharacterRidesThenFliesToTheCamera) {
+    Vector3 rows[3] = {Vector3(1, 0, 0), Vector3(0, 1, 0), Vector3(0, 0, 1)};
+    auto* fox = dynamic_cast<ActorCharacter*>(world()->createObject(
+        nullptr, "objects/characters/fox.object", "Fox", PropertyList(), 1, rows, Vector3(), Vector3(1, 1, 1), nullptr));
+    ASSERT_NE(fox, nullptr);
+    StageCamera camera(world());
+    camera.attach();
+    camera.setTrack(_road.get());
+    _train->setCharacter(fox);
+    EXPECT_EQ(_train->getCharacter(), fox);
+    place(_train);
+    EXPECT_TRUE(fox->_running);
+    for (int i = 0; i < 60; ++i) {
+        frame(_train);
+        camera.update(kDt, _road->level(0), _train, Vector3(), 0);
+    }
+    tracktest::expectVec(fox->getWorldPosition(), _train->_characterNode->getWorldPosition(), 1e-4f);
+
+    _train->crash();
+    EXPECT_FALSE(fox->_running) << "the character dies with the train";
+    const float flyTime = _train->_characterDieFlyTimer._duration;
+    const float cameraTime = _train->_characterDieCameraTimer._duration;
+    const Vector3 start = fox->getWorldPosition();
+    auto inCamera = [&]() {
+        const Matrix4& cw = camera.getCamera()->_transform->_world;
+        const Vector3 d = fox->getWorldPosition() - cw.getTranslation();
+        return Vector3(d.dot(cw.row3(0).normalized()), d.dot(cw.row3(1).normalized()),
+                       d.dot(cw.row3(2).normalized()));
+    };
+    float lastDistance = 1e9f;
+    int frames = 0;
+    for (; frames * kDt < flyTime - kDt * 0.5f; ++frames) {
+        frame(_train);
+        camera.update(kDt, _road->level(0), _train, Vector3(), 0);
+        const float d = inCamera().length();
+        ASSERT_LE(d, lastDistance + 1e-4f) << "closer every frame, frame " << frames;
+        lastDistance = d;
+    }
+    frame(_train);
+    const Vector3 a = _train->_crashFling1;
+    tracktest::expectVec(inCamera(), a, 1e-3f);
+    EXPECT_NEAR(inCamera().z, -1.5f, 1e-3f) << "1.5 in front of the lens";
+    EXPECT_GT((start - fox->getWorldPosition()).length(), 2.0f);
+    // Facing the camera: its forward axis points back at the lens.
+    const Vector3 back = camera.getCamera()->_transform->_world.row3(2).normalized();
+    EXPECT_GT(fox->_transform->_world.row3(1).normalized().dot(back), 0.99f);
+
+    for (int i = 0; i * kDt < cameraTime + kDt; ++i)
+        frame(_train);
+    tracktest::expectVec(inCamera(), _train->_crashFling2, 1e-3f);
+
+    // Reset brings it back onto the train; detach lets it go.
+    _train->reset();
+    place(_train);
+    frame(_train);
+    tracktest::expectVec(fox->getWorldPosition(), _train->_characterNode->getWorldPosition(), 1e-4f);
+    _train->detach();
+    EXPECT_EQ(_train->getCharacter(), nullptr);
+    EXPECT_FALSE(fox->_active);
+    _train = nullptr;
+}
+
+TEST_F(PlayerTrainTest, TeardownWithAWreckAndABoostInTheList) {
+    place(_train);
+    frame(_train);
+    _train->addBoost(_boosts.acquire("magnet"));
+    _train->addBoost(_boosts.acquire("turbo"));
+    frame(_train);
+    _train->crash();
+    // Deactivated, but still listed until the next update; the wreck lies in the world.
+    EXPECT_EQ(_train->_boosts.size(), 2u);
+    EXPECT_TRUE(_train->_actorCrash->_active);
+    _train->detach();
+    EXPECT_EQ(_train->_boosts.size(), 0u);
+    EXPECT_EQ(_train->_actorCrash, nullptr);
+    EXPECT_EQ(_boosts.active().size(), 0u) << "every boost went back to its container";
+    _train = nullptr;  // the world deletes it with the rest
 }
 
 TEST_F(PlayerTrainTest, LeadInMovesOnTheStraightBeforeTheRail) {
@@ -461,7 +448,8 @@ INSTANTIATE_TEST_SUITE_P(
                       TuningCase{"", "playerjumptime_pref", "0.4", 5, 20, 1, 0.4f},
                       TuningCase{"", "playerjumptime_pref", "-2", 5, 20, 1, 0.0f},
                       TuningCase{"", "playerjumptime_pref", "fast", 5, 20, 1, 0.0f},
-                      TuningCase{"", "playerjumptime_pref", "nan", 5, 20, 1, 0.0f}));
+                      TuningCase{"", "playerjumptime_pref", "nan", 5, 20, 1, 0.0f}),
+    [](const ::testing::TestParamInfo<TuningCase>& info) { return "case" + std::to_string(info.index); });
 
 TEST_F(PlayerTrainTest, ZeroTimesDoNotDivideByZero) {
     _train->_waggleTime = 0;

@@ -26,8 +26,10 @@ ObjectNodeDesc boxPart(std::vector<Vertex>& v, std::vector<uint16_t>& i, const s
 }
 
 // A locomotive: Y forward, Z up, the rear wheel 1.2 behind the origin and the front one 1.2
-// ahead. The cab, a brake light switched by the "brake" node set, a kinematic box body.
-ObjectFileDesc train(const std::string& name, float length, const std::string& bodyMaterial) {
+// ahead. The cab, a brake light switched by the "brake" node set, a kinematic box body (the
+// train's own body, or the hit body of the hit boost's outline).
+ObjectFileDesc train(const std::string& name, float length, const std::string& bodyMaterial,
+                     const char* bodyType = "kinematic_player") {
     std::vector<Vertex> v;
     std::vector<uint16_t> i;
     const Properties none = {{"nophysics", "1"}};
@@ -45,8 +47,9 @@ ObjectFileDesc train(const std::string& name, float length, const std::string& b
                                      Vec3(0.8f, 0.05f, 0.2f), none));
     f.top.children.push_back(boxPart(v, i, "menu_plate", "model", Vec3(0, 0, 0.05f), Vec3(1.6f, length + 0.4f, 0.1f),
                                      none));
+    // The train's own body: the road turns its contacts into crashes and hits.
     f.top.children.push_back(boxPart(v, i, "coll", "model", Vec3(0, 0, 0.7f), Vec3(1.1f, length - 0.1f, 0.75f),
-                                     {{"coll", "box"}, {"physics", "kinematic"}}));
+                                     {{"coll", "box"}, {"physics", bodyType}}));
     f.mesh = makeModelMesh(v, i);
     return f;
 }
@@ -70,7 +73,7 @@ std::vector<ContentFile> playerContent() {
         files.push_back({"objects/actors/train_crash.object", writeObjectFile(f)});
     }
     {   // The train while a hit boost runs: the same outline in glass.
-        files.push_back({"objects/actors/train_hit.object", writeObjectFile(train("train_hit", 3.0f, "glass"))});
+        files.push_back({"objects/actors/train_hit.object", writeObjectFile(train("train_hit", 3.0f, "glass", "kinematic_player_hit"))});
     }
     return files;
 }

@@ -11,7 +11,7 @@ const float kPointSpacing = 5.0f;
 }  // namespace
 
 ObjectFileDesc railPiece(const std::string& name, float length, bool reversed, int wordPoint,
-                         const Properties& words) {
+                         const Properties& words, const Properties& pieceWords) {
     std::vector<Vertex> v;
     std::vector<uint16_t> i;
     // The bar the skins recolour, lying on the track bed from the first point to the last.
@@ -26,6 +26,8 @@ ObjectFileDesc railPiece(const std::string& name, float length, bool reversed, i
     f.top.name = name;
     f.top.ranges.push_back(wholeRange("rail", barVertices, barIndices));
     f.top.properties = {{"nophysics", "1"}};
+    // Words of the whole piece reach every point of it.
+    f.top.properties.insert(f.top.properties.end(), pieceWords.begin(), pieceWords.end());
 
     const int count = (int)(length / kPointSpacing + 0.5f) + 1;
     std::vector<ObjectNodeDesc> points;
@@ -68,6 +70,14 @@ std::vector<ContentFile> trackContent() {
     files.push_back(
         {"objects/track/rail20_rev.object", writeObjectFile(railPiece("rail20_rev", 20, true, 2, noObstacle))});
     files.push_back({"objects/track/rail10.object", writeObjectFile(railPiece("rail10", 10, false, -1, {}))});
+    // The pieces that lead into a stargate: leaving them takes the train through the gate.
+    const Properties gateIn = {{"stargate", "in"}};
+    files.push_back(
+        {"objects/track/rail20_gate.object", writeObjectFile(railPiece("rail20_gate", 20, false, 2, noObstacle, gateIn))});
+    files.push_back({"objects/track/rail20_rev_gate.object",
+                     writeObjectFile(railPiece("rail20_rev_gate", 20, true, 2, noObstacle, gateIn))});
+    files.push_back(
+        {"objects/track/rail10_gate.object", writeObjectFile(railPiece("rail10_gate", 10, false, -1, {}, gateIn))});
 
     {   // The node an enemy path's key frames animate: a small marker block.
         std::vector<Vertex> v;

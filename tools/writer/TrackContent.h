@@ -16,6 +16,6 @@ std::vector<ContentFile> trackContent();
 // children named "p0", "p1", ...), a sleeper child with a mesh halfway, and the given
 // properties on the point of that index. reversed lists the points from the far end.
 ObjectFileDesc railPiece(const std::string& name, float length, bool reversed, int wordPoint,
-                         const Properties& words);
+                         const Properties& words, const Properties& pieceWords = Properties());
 
 }  // namespace contentwriter

@@ -62,6 +62,9 @@ public:
     uint16_t _height = 0;
     float _maxAniso = 0;    // 0 = off
     uint8_t _generateMipMaps = 0;
+    // The sampling was copied from another texture this one stands in for (an atmosphere's
+    // replacement), so a device copy made after that already samples as the stand-in should.
+    uint8_t _samplingAdopted = 0;
     // Level data allocated with malloc, level 0 first; _levelCount entries.
     std::vector<uint8_t*> _levels;
     // The back end's device texture; null until uploaded.

@@ -12,6 +12,7 @@
 #include "engine_game/Scene.h"
 #include "engine_game/Transform.h"
 #include "game/actors/ZelvanActorAnimator.h"
+#include "game/actors/ZelvanActorCharacter.h"
 #include "game/actors/ZelvanActorSoundList.h"
 #include "game/actors/ZelvanConductors.h"
 #include "game/actors/ZelvanEffectContainer.h"
@@ -343,10 +344,8 @@ void ActorPlayer::reset() {
 void ActorPlayer::detach() {
     Actor::detach();
     if (_character) {
-        if (Actor* a = _character->characterActor()) {
-            setObjectActive(a, false);
-            a->setDefaultLights();
-        }
+        setObjectActive(_character, false);
+        _character->setDefaultLights();
         _character = nullptr;
     }
     _boosts.releaseAll();
@@ -360,7 +359,7 @@ void ActorPlayer::setActive(bool on) {
     if ((uint8_t)on == _activeFlag)
         return;
     _activeFlag = on ? 1 : 0;
-    Actor* character = _character ? _character->characterActor() : nullptr;
+    Actor* character = _character;
     if (on) {
         setObjectActive(this, true);
         if (_actorHit)
@@ -395,20 +394,20 @@ void ActorPlayer::setActive(bool on) {
 
 void ActorPlayer::setDefaultLights() {
     Actor::setDefaultLights();
-    if (_character && _character->characterActor())
-        _character->characterActor()->setDefaultLights();
+    if (_character)
+        _character->setDefaultLights();
 }
 
 void ActorPlayer::setLights(const std::vector<Light*>& lights) {
     Actor::setLights(lights);
-    if (_character && _character->characterActor())
-        _character->characterActor()->setLights(lights);
+    if (_character)
+        _character->setLights(lights);
 }
 
 void ActorPlayer::setParticleSystem(PSParticleSystem* system) {
     Actor::setParticleSystem(system);
-    if (_character && _character->characterActor())
-        _character->characterActor()->setParticleSystem(system);
+    if (_character)
+        _character->setParticleSystem(system);
 }
 
 void ActorPlayer::applyTransform(const Matrix4& m) {
@@ -440,21 +439,19 @@ void ActorPlayer::setRoad(int index, const RoadSlot& road) {
     _roads[index] = road;
 }
 
-void ActorPlayer::setCharacter(PlayerCharacter* character) {
+void ActorPlayer::setCharacter(ActorCharacter* character) {
     if (character == _character)
         return;
-    if (_character && _character->characterActor()) {
-        setObjectActive(_character->characterActor(), false);
-        _character->characterActor()->setDefaultLights();
+    if (_character) {
+        setObjectActive(_character, false);
+        _character->setDefaultLights();
     }
     _character = character;
     if (!_character)
         return;
-    if (Actor* a = _character->characterActor()) {
-        setObjectActive(a, _activeFlag != 0);
-        a->setLights(_lights);
-        a->setMatrix(Matrix4());
-    }
+    setObjectActive(_character, _activeFlag != 0);
+    _character->setLights(_lights);
+    _character->setMatrix(Matrix4());
     _character->reset();
     if (isCrashed())
         _character->die();
@@ -476,7 +473,7 @@ void ActorPlayer::takeOver(ActorPlayer* other) {
     _roads[0] = other->_roads[0];
     _railPos = other->_railPos;
     _leadIn = other->_leadIn;
-    PlayerCharacter* character = other->_character;
+    ActorCharacter* character = other->_character;
     if (character)
         other->setCharacter(nullptr);
     setCharacter(character);
@@ -1137,7 +1134,7 @@ void ActorPlayer::updateVisibility() {
     const bool shown = _activeFlag && ((_effectsHidden && crashed) || (!_effectsHidden && (standing || flashOn)));
     if (!_visibleFlag.set(shown ? 1 : 0))
         return;
-    Actor* character = _character ? _character->characterActor() : nullptr;
+    Actor* character = _character;
     auto show = [](Object* o, bool on) {
         if (o)
             o->setHidden(!on);
@@ -1274,41 +1271,38 @@ void ActorPlayer::updateCharacterFlight(float dt) {
         _characterDieCameraTimer.tick(dt);
     if (!_character)
         return;
-    Actor* actor = _character->characterActor();
     Object* node = _characterNode ? _characterNode : this;
     const Matrix4& base = node->_transform->_world;
     Camera* camera = _world ? _world->getCamera() : nullptr;
-    if (actor) {
-        if (isCrashed() && camera) {
-            const Matrix4& cw = camera->_transform->_world;
-            const Vector3 r = unitRow(cw, 0), u = unitRow(cw, 1), b = unitRow(cw, 2);
-            const Vector3 cp = cw.getTranslation();
-            // Facing the camera: forward towards the eye, up the camera's up, tilted by the
-            // crash angle about the line of sight.
-            Vector3 faceRows[3] = {(-r), b, u};
-            Quaternion target = Quaternion::fromRows(faceRows) * Quaternion::fromAxisAngle(b, _crashAngle);
-            target = target.normalized();
-            const Vector3 A = cp + r * _crashFling1.x + u * _crashFling1.y + b * _crashFling1.z;
-            const Vector3 B = cp + r * _crashFling2.x + u * _crashFling2.y + b * _crashFling2.z;
-            Quaternion orientation = target;
-            Vector3 position;
-            if (_characterDieFlyTimer.isRunning()) {
-                const float k = _characterDieFlyTimer.ratio();
-                const Vector3 baseRows[3] = {unitRow(base, 0), unitRow(base, 1), unitRow(base, 2)};
-                orientation = slerp(target, Quaternion::fromRows(baseRows), k);
-                position = A + (base.getTranslation() - A) * k;
-            } else {
-                const float k = _characterDieCameraTimer.ratio();
-                const float c = 1.0f - std::cos(kPi * 0.5f * (1.0f - k));
-                position = lerp(A, B, c * c);
-            }
-            Vector3 rows[3];
-            orientation.toRows(rows);
-            actor->setTransform(rows, position, Vector3(1, 1, 1));
+    if (isCrashed() && camera) {
+        const Matrix4& cw = camera->_transform->_world;
+        const Vector3 r = unitRow(cw, 0), u = unitRow(cw, 1), b = unitRow(cw, 2);
+        const Vector3 cp = cw.getTranslation();
+        // Facing the camera: forward towards the eye, up the camera's up, tilted by the
+        // crash angle about the line of sight.
+        Vector3 faceRows[3] = {(-r), b, u};
+        Quaternion target = Quaternion::fromRows(faceRows) * Quaternion::fromAxisAngle(b, _crashAngle);
+        target = target.normalized();
+        const Vector3 A = cp + r * _crashFling1.x + u * _crashFling1.y + b * _crashFling1.z;
+        const Vector3 B = cp + r * _crashFling2.x + u * _crashFling2.y + b * _crashFling2.z;
+        Quaternion orientation = target;
+        Vector3 position;
+        if (_characterDieFlyTimer.isRunning()) {
+            const float k = _characterDieFlyTimer.ratio();
+            const Vector3 baseRows[3] = {unitRow(base, 0), unitRow(base, 1), unitRow(base, 2)};
+            orientation = slerp(target, Quaternion::fromRows(baseRows), k);
+            position = A + (base.getTranslation() - A) * k;
         } else {
-            const Vector3 rows[3] = {base.row3(0), base.row3(1), base.row3(2)};
-            actor->setTransform(rows, base.getTranslation(), Vector3(1, 1, 1));
+            const float k = _characterDieCameraTimer.ratio();
+            const float c = 1.0f - std::cos(kPi * 0.5f * (1.0f - k));
+            position = lerp(A, B, c * c);
         }
+        Vector3 rows[3];
+        orientation.toRows(rows);
+        _character->setTransform(rows, position, Vector3(1, 1, 1));
+    } else {
+        const Vector3 rows[3] = {base.row3(0), base.row3(1), base.row3(2)};
+        _character->setTransform(rows, base.getTranslation(), Vector3(1, 1, 1));
     }
     _character->update(dt);
 }

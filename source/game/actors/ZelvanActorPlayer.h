@@ -26,27 +26,8 @@
 
 namespace Zelvan {
 
-// The riding character as the train uses it. The character class implements it; the train works
-// without one (the pointer stays null).
+class ActorCharacter;
 class CameraStacks;
-
-class PlayerCharacter {
-public:
-    virtual ~PlayerCharacter() {}
-    virtual Actor* characterActor() = 0;
-    virtual void reset() = 0;
-    virtual void update(float dt) = 0;
-    virtual void stay() = 0;
-    virtual void run() = 0;
-    virtual void leap() = 0;
-    virtual void jumpLeft() = 0;
-    virtual void jumpRight() = 0;
-    virtual void brake() = 0;
-    virtual void damage() = 0;
-    virtual void die() = 0;
-    virtual void fly(bool on) = 0;
-    virtual void powerup(const std::string& boostName) = 0;
-};
 
 // The generator the crash fling and the autopilot share (seeded with 111 on first use).
 MotherRandom& autopilotRandom();
@@ -102,8 +83,8 @@ public:
 
     void setRoad(int index, const RoadSlot& road);
     const RoadSlot& getRoad(int index) const { return _roads[index]; }
-    void setCharacter(PlayerCharacter* character);
-    PlayerCharacter* getCharacter() const { return _character; }
+    void setCharacter(ActorCharacter* character);
+    ActorCharacter* getCharacter() const { return _character; }
     void takeOver(ActorPlayer* other);
     void setWord(const std::string& word);
     Vector3 getVelocity() const;
@@ -175,7 +156,7 @@ public:
 
     Object* _body = nullptr;  // the node whose physics body answers getVelocity
     Object* _characterNode = nullptr;
-    PlayerCharacter* _character = nullptr;
+    ActorCharacter* _character = nullptr;  // not owned
     // The stage's camera stacks, which the camera and speed boosts push to (not owned; may be null).
     CameraStacks* _cameras = nullptr;
     RoadSlot _roads[4];

@@ -55,10 +55,13 @@ void EffectContainer::Effect::start(PSParticleSystem* system) {
 
 void EffectContainer::Effect::stop(PSParticleSystem* system) {
     XAssert(system ? 1 : 0, "psParticleSystem", kSource, __LINE__);
+    // Every emitter the effect moves, its own and those it took over from other effects.
     if (_psEmitterInstance) {
         system->stopEmitter(_psEmitterInstance);
         _psEmitterInstance = nullptr;
     }
+    for (const Instance& instance : _instances)
+        system->stopEmitter(instance.emitter);
     _instances.clear();
 }
 

@@ -25,6 +25,17 @@ const float kDegreesToRadians = 0.017453292f;
 const float kEnergyScale = 0.71428573f;  // 1 / 1.4
 const Vector3 kIdentityRows[3] = {Vector3(1, 0, 0), Vector3(0, 1, 0), Vector3(0, 0, 1)};
 
+struct Sampling {
+    int32_t filter, addressMode;
+    float maxAniso;
+    bool operator==(const Sampling& o) const {
+        return filter == o.filter && addressMode == o.addressMode && maxAniso == o.maxAniso;
+    }
+};
+Sampling samplingOf(const Texture* texture) {
+    return {texture->_filter, texture->_addressMode, texture->_maxAniso};
+}
+
 }  // namespace
 
 Atmosphere* Atmosphere::create(World* world, const std::string& name) {
@@ -69,13 +80,17 @@ void Atmosphere::loadConfig() {
         if (!texture2)
             continue;
         // The replacement takes the target's sampling, which only counts before it is uploaded.
-        if (texture2->_deviceTexture) {
+        // The cache outlives a stage, so a later stage finds the replacements an earlier one's
+        // atmospheres had uploaded: no fault while they already sample as this target wants.
+        const bool sampledAsWanted = texture2->_samplingAdopted && samplingOf(texture2) == samplingOf(target);
+        if (texture2->_deviceTexture && !sampledAsWanted) {
             const std::string text = formatString("texture2->getRenderData() == nullptr (%s)", newName.c_str());
             XAssert(0, text.c_str(), kSource, __LINE__);
         }
         texture2->_filter = target->_filter;
         texture2->_addressMode = target->_addressMode;
         texture2->_maxAniso = target->_maxAniso;
+        texture2->_samplingAdopted = 1;
         _textures.push_back({target, texture2});
     }
 

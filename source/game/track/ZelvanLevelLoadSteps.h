@@ -11,22 +11,17 @@ namespace Zelvan {
 
 class Level;
 class LevelGroup;
+class LevelGroupSet;
 
 class LoadLevelGroupSet : public Load {
 public:
     LoadLevelGroupSet(LevelPool* pool_, bool begin_) : Load(0.0f), pool(pool_), begin(begin_ ? 1 : 0) {}
-    bool load() override {
-        if (pool) {
-            if (begin)
-                pool->markAllUnused();
-            else
-                pool->markAllUsed();
-        }
-        return true;
-    }
+    // The closing step also makes the set's clusters (ZelvanLevelSet.cpp).
+    bool load() override;
 
     LevelPool* pool;
     unsigned char begin;
+    LevelGroupSet* set = nullptr;  // the set the closing step completes; not owned
 };
 
 // Asks the pool for a level and hands it to the group (Group::addLevel (Level*)). The group

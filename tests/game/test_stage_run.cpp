@@ -1,0 +1,404 @@
+// The stage running the sample game headless: loaded through its loader, a run on the autopilot
+// to the crash that the meadow's dead end forces, repeated with the same seed; swipes changing
+// lanes; pause and the free camera freezing the train; the origin shift; the start region's
+// fallbacks and the fly stretch without a fly camera.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "TestSupport.h"
+#include "engine/ConfigStore.h"
+#include "engine/IGame.h"
+#include "engine/clock.h"
+#include "engine/platform.h"
+#include "engine/plat_linux/RunServices.h"
+#include "engine/random.h"
+#include "engine/render/ResourceManager.h"
+#include "engine/render/gles2/EglHeadless.h"
+#include "engine_game/Camera.h"
+#include "engine_game/Transform.h"
+#include "game/actors/ZelvanActorPlayer.h"
+#include "game/menu/ZelvanMenu.h"
+#include "game/stage/ZelvanApplication.h"
+#include "game/stage/ZelvanControl.h"
+#include "game/stage/ZelvanLoader.h"
+#include "game/stage/ZelvanStage.h"
+#include "game/track/ZelvanLevel.h"
+#include "game/track/ZelvanLevelSet.h"
+#include "game/track/ZelvanRoad.h"
+
+using namespace Zelvan;
+
+namespace {
+
+const int kWidth = 270, kHeight = 480;
+const float kDt = 1.0f / 60.0f;
+
+// A menu that only records what the stage asks of it.
+class RecordingMenu : public Menu {
+public:
+    void loadTitle() override {}
+    void showPanel(const std::string&, int32_t) override {}
+    void loadPanels() override {}
+    void update(float) override { ++updates; }
+    void enterMainMenu() override {}
+    void pauseRun() override { ++pauses; }
+    void showRunEnd() override { ++runEnds; }
+    void touchBegan(int32_t, const Vector3&) override {}
+    void touchMoved(int32_t, const Vector3&) override {}
+    void touchEnded(int32_t, const Vector3&) override {}
+    bool isAdsEnabled() const override { return false; }
+    void setAdsEnabled(bool) override {}
+    bool isRailsDebug() const override { return false; }
+    void setRailsDebug(bool) override {}
+    float getTextScale() const override { return 1.0f; }
+    MenuMapExt02* getMapExt() override { return map.entries.empty() ? nullptr : &map; }
+
+    class Map : public MenuMapExt02 {
+    public:
+        const std::vector<Entry>& getEntries() const override { return entries; }
+        const Entry* getSelectedEntry() const override {
+            return selected >= 0 && selected < (int)entries.size() ? &entries[selected] : nullptr;
+        }
+        void selectContinent(int32_t index) override { selected = index; }
+        std::vector<Entry> entries;
+        int32_t selected = -1;
+    };
+
+    Map map;
+    int updates = 0, pauses = 0, runEnds = 0;
+};
+
+// The game harness: temporary documents folder, sample content, headless EGL, fixed 1/60 s
+// frames, fixed seed. The application is made and started; load() runs the loader to its end,
+// which starts a run without a menu.
+class StageRunTest : public ::testing::Test {
+protected:
+    StageRunTest() : _stores(testsupport::contentDir(), _documents.path()), _game((float)kWidth, (float)kHeight) {}
+
+    void SetUp() override {
+        ASSERT_NE(EglHeadless::shared(kWidth, kHeight), nullptr) << "no headless EGL context";
+        IGame::setInstance(&_game);
+        Clock::setPaused(false);
+    }
+    void TearDown() override {
+        unload();
+        Clock::setPaused(false);
+        platform::clearLaunchSwitches();
+        IGame::setInstance(nullptr);
+    }
+
+    // fixture: configuration read before the sample's (the first value of a key stays).
+    void load(bool autopilot, uint32_t seed = 7, const std::string& fixture = std::string(), bool expectRun = true) {
+        ConfigStore::instance().resetForTests();
+        if (!fixture.empty()) {
+            testsupport::writeFile(_documents.path() + "/data/configs/stagerun_fixture.txt", fixture);
+            ConfigStore::instance().loadFile("configs/stagerun_fixture.txt", "");
+        }
+        ResourceManager::instance().resetForTests();
+        platform::setLaunchSwitch("debug.autopilot", autopilot);
+        _app = Application::instance();
+        int generation = 0;
+        sGameSettings settings;
+        _app->OnInitWindow(generation, 1.0f, kWidth, kHeight, settings);
+        ASSERT_TRUE(_app->OnAppStarted());
+        motherRandom().seed(seed);
+        autopilotRandom().seed(111);
+        srand(seed);
+        _stage = Stage::get();
+        ASSERT_NE(_stage, nullptr);
+        for (int i = 0; i < 5000 && !_stage->getLoader()->empty(); ++i)
+            frame();
+        ASSERT_TRUE(_stage->getLoader()->empty());
+        ASSERT_NE(_stage->getPlayer(), nullptr);
+        _player = _stage->getPlayer();
+        if (expectRun) {
+            ASSERT_EQ(_stage->getState(), Stage::StateRunning) << "without a menu the loader's end starts a run";
+        }
+        _frames = 0;
+    }
+    void unload() {
+        if (_stage && _stage->_menu == &_menu)
+            _stage->_menu = nullptr;
+        Application::destroyInstance();
+        _app = nullptr;
+        _stage = nullptr;
+        _player = nullptr;
+    }
+    // One frame of 1/60 s; drawn now and then (drawing changes nothing of the game).
+    void frame() {
+        frameTime().dt = kDt;
+        frameTime().realDt = kDt;
+        _app->OnUpdate();
+        if (++_frames % 60 == 0)
+            _app->OnRender();
+    }
+    void touch(int type, float x, float y) {
+        InputEvent event;
+        event.type = type;
+        event.finger = 0;
+        event.x = x * (float)kWidth;
+        event.y = y * (float)kHeight;
+        _app->OnInputEvent(0, event);
+    }
+    Vector3 trainAt() const { return _player->_transform->_world.getTranslation(); }
+    Vector3 cameraAt() const { return _stage->getStageCamera()->getCamera()->_transform->_world.getTranslation(); }
+    // The train's side offset from its level's chain axis.
+    float side() const {
+        Level* level = _player->getRoad(0).level;
+        const Matrix4 begin = level->getBeginMatrix();
+        const Vector3 d = trainAt() - begin.getTranslation();
+        return d.dot(begin.row3(0).normalized());
+    }
+
+    struct Ride {
+        int crashFrame = -1;
+        float distance = 0;
+        float coins = 0;
+        std::vector<Vector3> trace;
+    };
+    Ride rideToCrash(int limit) {
+        Ride ride;
+        for (int i = 0; i < limit && !_player->isCrashed(); ++i) {
+            frame();
+            if (_frames % 30 == 0)
+                ride.trace.push_back(trainAt());
+        }
+        if (_player->isCrashed())
+            ride.crashFrame = _frames;
+        ride.distance = _player->_goods._distance;
+        ride.coins = _player->_goods.get("coins")._amount;
+        return ride;
+    }
+
+    testsupport::TempDir _documents;
+    testsupport::ScopedStores _stores;
+    testsupport::FixedSizeGame _game;
+    Application* _app = nullptr;
+    Stage* _stage = nullptr;
+    ActorPlayer* _player = nullptr;
+    RecordingMenu _menu;
+    int _frames = 0;
+};
+
+const int kRideLimit = 60 * 60 * 5;  // five minutes of game time
+
+TEST_F(StageRunTest, AutopilotRidesToTheDeadEndAndTheSameSeedRidesTheSame) {
+    load(true);
+    ASSERT_FALSE(HasFatalFailure());
+    EXPECT_TRUE(_player->_autopilot);
+    _stage->_menu = &_menu;  // from here on: the results delay runs
+    const Ride first = rideToCrash(kRideLimit);
+    ASSERT_GT(first.crashFrame, 0) << "the autopilot never reached the meadow's dead end";
+    EXPECT_GT(first.distance, 100.0f);
+    Level* level = _player->getRoad(0).level;
+    ASSERT_NE(level, nullptr);
+    EXPECT_NE(level->getName().find("l04"), std::string::npos) << level->getName();
+
+    // The crash moment happens once: one death camera, one countdown that fires after its delay.
+    EXPECT_EQ(_stage->_cameraStacks._stacks[Stage::CameraDeath].size(), 1u);
+    const int crashFrame = _frames;
+    for (int i = 0; i < 150; ++i) {
+        frame();
+        if (_menu.runEnds)
+            break;
+    }
+    EXPECT_EQ(_menu.runEnds, 1);
+    EXPECT_NEAR(_frames - crashFrame, 90, 2) << "menu_results.showDelay of 1.5 s";
+    for (int i = 0; i < 30; ++i)
+        frame();
+    EXPECT_EQ(_menu.runEnds, 1);
+    EXPECT_EQ(_stage->_cameraStacks._stacks[Stage::CameraDeath].size(), 1u);
+    EXPECT_EQ(_stage->getState(), Stage::StateRunning) << "a crash leaves the state to the menu";
+
+    // A new stage, the same seed: the same ride.
+    unload();
+    load(true);
+    ASSERT_FALSE(HasFatalFailure());
+    const Ride second = rideToCrash(kRideLimit);
+    EXPECT_EQ(second.crashFrame, first.crashFrame);
+    EXPECT_FLOAT_EQ(second.distance, first.distance);
+    EXPECT_FLOAT_EQ(second.coins, first.coins);
+    ASSERT_EQ(second.trace.size(), first.trace.size());
+    for (size_t i = 0; i < first.trace.size(); ++i)
+        ASSERT_LT((second.trace[i] - first.trace[i]).length(), 1e-4f) << "trace point " << i;
+
+    // A reset starts over from the start region, the death camera gone.
+    _stage->resetRun();
+    EXPECT_FALSE(_player->isCrashed());
+    EXPECT_TRUE(_stage->_cameraStacks._stacks[Stage::CameraDeath].empty());
+    EXPECT_EQ(_stage->getState(), Stage::StateRunning);
+    const float before = _player->_goods._distance;
+    for (int i = 0; i < 30; ++i)
+        frame();
+    EXPECT_GT(_player->_goods._distance, before);
+}
+
+TEST_F(StageRunTest, SwipesChangeLanesWithoutTheAutopilot) {
+    load(false);
+    ASSERT_FALSE(HasFatalFailure());
+    EXPECT_FALSE(_player->_autopilot);
+    for (int i = 0; i < 10; ++i)
+        frame();
+    const float start = side();
+    Control* control = _stage->getControl();
+    auto swipe = [&](float dx) {
+        touch(InputTouchBegan, 0.5f, 0.5f);
+        frame();
+        for (int i = 0; i < 4; ++i) {
+            touch(InputTouchMoved, 0.5f + dx * (float)(i + 1), 0.5f);
+            frame();
+        }
+        touch(InputTouchEnded, 0.5f + dx * 4, 0.5f);
+        frame();
+        for (int i = 0; i < 60 && _player->getAction() != ActorPlayer::Action_Run; ++i)
+            frame();
+    };
+    ASSERT_NE(control, nullptr);
+    swipe(-0.02f);
+    EXPECT_FALSE(_player->isCrashed());
+    EXPECT_NEAR(side(), start - 2.0f, 0.3f) << "one lane to the left";
+    swipe(0.02f);
+    swipe(0.02f);
+    EXPECT_NEAR(side(), start + 2.0f, 0.3f) << "two lanes to the right";
+}
+
+TEST_F(StageRunTest, PauseAndTheFreeCameraFreezeTheTrain) {
+    load(false);
+    ASSERT_FALSE(HasFatalFailure());
+    for (int i = 0; i < 20; ++i)
+        frame();
+    const int updates = _menu.updates;
+    _stage->_menu = &_menu;
+    for (int mode = 0; mode < 2; ++mode) {
+        if (mode == 0)
+            _stage->setState(Stage::StatePaused);
+        else
+            _stage->_freeCamera = true;
+        const Vector3 at = trainAt();
+        const float distance = _player->_goods._distance;
+        for (int i = 0; i < 20; ++i)
+            frame();
+        EXPECT_LT((trainAt() - at).length(), 1e-5f) << (mode ? "free camera" : "paused");
+        EXPECT_FLOAT_EQ(_player->_goods._distance, distance);
+        if (mode == 0) {
+            EXPECT_TRUE(Clock::isPaused());
+            _stage->setState(Stage::StateRunning);
+            EXPECT_FALSE(Clock::isPaused());
+        } else {
+            _stage->_freeCamera = false;
+        }
+        for (int i = 0; i < 5; ++i)
+            frame();
+        EXPECT_GT(_player->_goods._distance, distance) << "moves again";
+    }
+    EXPECT_GT(_menu.updates, updates + 40) << "the menu runs in every frame";
+    _stage->_menu = nullptr;
+}
+
+TEST_F(StageRunTest, AtTheOriginShiftTrainAndCameraKeepTheirRelation) {
+    load(false);
+    ASSERT_FALSE(HasFatalFailure());
+    // Past the first level, so the current level does not begin at the origin.
+    for (int i = 0; i < 300 && _stage->getRoad()->getCurrentLevel()->getBeginMatrix().getTranslation().length() < 1;
+         ++i)
+        frame();
+    Level* level = _stage->getRoad()->getCurrentLevel();
+    ASSERT_GT(level->getBeginMatrix().getTranslation().length(), 1.0f);
+    const Vector3 relation = cameraAt() - trainAt();
+    const float distance = _player->_goods._distance;
+    const float along = level->distanceAlong(trainAt());
+    _stage->rebaseOrigin();
+    EXPECT_LT(level->getBeginMatrix().getTranslation().length(), 1e-3f);
+    EXPECT_NEAR(level->distanceAlong(trainAt()), along, 1e-3f);
+    frame();
+    EXPECT_FALSE(_player->isCrashed());
+    EXPECT_LT(((cameraAt() - trainAt()) - relation).length(), 0.5f) << "no jump of the camera";
+    EXPECT_GT(_player->_goods._distance, distance);
+    EXPECT_LT(_player->_goods._distance - distance, 1.0f);
+
+    // A teleport distance of 0 moves the origin every frame; the ride goes on all the same.
+    _stage->_maxDistanceToTeleport = 0;
+    for (int i = 0; i < 120; ++i) {
+        frame();
+        ASSERT_FALSE(_player->isCrashed()) << "frame " << i;
+        ASSERT_LT(_stage->getRoad()->getCurrentLevel()->getBeginMatrix().getTranslation().length(), 50.0f);
+    }
+}
+
+TEST_F(StageRunTest, ARunStartsOnAFallbackRegionOrNotAtAll) {
+    load(false);
+    ASSERT_FALSE(HasFatalFailure());
+    // A region chosen in the menu that no set has: the configured start region.
+    _stage->_menu = &_menu;
+    _menu.map.entries = {{"nowhere", 1}};
+    _menu.map.selected = 0;
+    _stage->resetRun();
+    ASSERT_NE(_stage->getLevelGroupSet(), nullptr);
+    EXPECT_EQ(_stage->getLevelGroupSet()->key, "regionMeadow");
+    EXPECT_EQ(_stage->getState(), Stage::StateRunning);
+    // A known region wins.
+    _menu.map.entries = {{"regionHills", 1}};
+    _stage->resetRun();
+    EXPECT_EQ(_stage->getLevelGroupSet()->key, "regionHills");
+    _stage->_menu = nullptr;
+    unload();
+
+    // No start region configured: the first region.
+    load(false, 7, "[level]\nstartLevelSet = \"\"\n");
+    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_EQ(std::string(ConfigStore::instance().getString("level.startLevelSet", "?")), "");
+    EXPECT_EQ(_stage->getLevelGroupSet()->key, "regionMeadow");
+    unload();
+
+    // A start region that names nothing: the reset logs it and leaves no set (the loader's end then
+    // takes the first region); a reset later leaves the stage out of the running state.
+    testsupport::captureLog();
+    testsupport::clearLog();
+    load(false, 7, "[level]\nstartLevelSet = nowhere\n");
+    ASSERT_FALSE(HasFatalFailure());
+    EXPECT_TRUE(testsupport::logContains("No level set for region() nor a start level set(nowhere)!"));
+    _stage->setState(Stage::StateStanding);
+    testsupport::clearLog();
+    _stage->resetRun();
+    EXPECT_TRUE(testsupport::logContains("No level set for region() nor a start level set(nowhere)!"));
+    EXPECT_EQ(_stage->getLevelGroupSet(), nullptr);
+    EXPECT_NE(_stage->getState(), Stage::StateRunning);
+    _stage->startRun();
+    EXPECT_TRUE(testsupport::logContains("No level set to start a run on!"));
+    EXPECT_NE(_stage->getState(), Stage::StateRunning);
+    for (int i = 0; i < 10; ++i)
+        frame();
+    EXPECT_FALSE(_player->isCrashed());
+}
+
+TEST_F(StageRunTest, AFlyStretchWithoutAFlyCameraStillLands) {
+    load(false);
+    ASSERT_FALSE(HasFatalFailure());
+    frame();
+    _player->_cameraFly = "";
+    Rail* rail = _player->getRoad(0).rail;
+    ASSERT_NE(rail, nullptr);
+    std::vector<uint32_t> saved;
+    for (RailPoint& point : const_cast<std::vector<RailPoint>&>(rail->getPoints())) {
+        saved.push_back(point.flags);
+        point.flags &= ~(uint32_t)SegmentNoFly;
+    }
+    frame();
+    EXPECT_TRUE(_stage->_flying);
+    EXPECT_EQ(_stage->_flyCameraHandle, 0);
+    EXPECT_EQ(_player->_shadowFade._rising, 0) << "the shadow fades while the train flies";
+    size_t i = 0;
+    for (RailPoint& point : const_cast<std::vector<RailPoint>&>(rail->getPoints()))
+        point.flags = saved[i++];
+    frame();
+    EXPECT_FALSE(_stage->_flying);
+    EXPECT_EQ(_player->_shadowFade._rising, 1);
+}
+
+}  // namespace
