@@ -29,6 +29,8 @@ namespace Zelvan {
 namespace {
 
 Application* s_application = nullptr;
+// The renderer instance() made, while it lives.
+Render* s_madeRender = nullptr;
 bool s_tuningLocked = false;
 
 const float kDefaultExposure = 6.193871f;
@@ -90,7 +92,7 @@ Application* Application::instance() {
         s_application = new Application();
         // One renderer a process: a later application keeps drawing with the one made first.
         if (!Render::current())
-            OpenGLES2Render::create();
+            s_madeRender = OpenGLES2Render::create();
     }
     return s_application;
 }
@@ -101,6 +103,13 @@ void Application::destroyInstance() {
     Application* app = s_application;
     s_application = nullptr;
     delete app;
+    // A platform layer that makes and owns its own renderer (the program's) took over drawing:
+    // the one made here is nobody's any more. While it is still current it stays for later
+    // applications.
+    if (s_madeRender && Render::current() != s_madeRender) {
+        delete s_madeRender;
+        s_madeRender = nullptr;
+    }
 }
 
 Application::Application() {}

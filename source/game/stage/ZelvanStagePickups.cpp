@@ -11,6 +11,7 @@
 
 #include "engine/ConfigStore.h"
 #include "engine/clock.h"
+#include "engine/platform.h"
 #include "engine/random.h"
 #include "engine/utils.h"
 #include "engine_game/Scene.h"
@@ -294,8 +295,14 @@ void Stage::updatePickups() {
 void Stage::updateResultsAndHud(float dt) {
     if (_resultsCountdown.tick(dt) && !_noResultsMenu && _menu)
         _menu->showRunEnd();
-    MenuHudExt* hud = hudOf(_menu);
     ActorPlayer* player = _actorPlayer;
+    // The program's summary reports the run as the HUD shows it, menu or not; after a crash the
+    // goods stand still, so the last frame's figures are the crashed run's.
+    if (player) {
+        runReport().distance = player->_goods._distance;
+        runReport().coins = (int)player->_goods.get("coins")._amount;
+    }
+    MenuHudExt* hud = hudOf(_menu);
     if (!hud || !player)
         return;
     PlayerGoods& goods = player->_goods;

@@ -271,9 +271,10 @@ void Stage::updateGame() {
         _proxyContainer->addTime(onTrack ? dt : 0.0f);
     }
 
-    // 19. The menu: results delay and HUD, finger 0, then its own update in real frame time.
+    // 19. The results delay and HUD (the run report too, so it is kept without a menu), then the
+    // menu: finger 0 and its own update in real frame time.
+    updateResultsAndHud(dt);
     if (_menu) {
-        updateResultsAndHud(dt);
         if (_control) {
             const InputFinger& finger = _control->finger(0);
             const Vector3 position(finger._x, finger._y, 0);

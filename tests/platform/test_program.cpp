@@ -1,0 +1,167 @@
+// The whole program as a player starts it: the real executable on the sample game, headless, on
+// autopilot with a fixed seed, read back through its summary line, its screenshots and its log.
+
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include <dirent.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <regex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "TestSupport.h"
+
+namespace {
+
+struct ProgramRun {
+    int status = -1;
+    std::string output;  // stdout and stderr together
+    std::string summary;
+};
+
+ProgramRun runProgram(const std::string& arguments) {
+    ProgramRun run;
+    const std::string command = std::string("'") + ZELVAN_PROGRAM + "' " + arguments + " 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe)
+        return run;
+    char buffer[4096];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        run.output.append(buffer, n);
+    run.status = pclose(pipe);
+    size_t at = run.output.rfind("summary: ");
+    if (at != std::string::npos)
+        run.summary = run.output.substr(at, run.output.find('\n', at) - at);
+    return run;
+}
+
+std::string harnessArguments(const testsupport::TempDir& dir) {
+    return "--headless --fixed-dt --autopilot --seed 111 --content '" + testsupport::contentDir() +
+           "' --documents '" + dir.file("documents") + "' --screenshots '" + dir.file("screenshots") + "'";
+}
+
+// The CPU figures vary from run to run; everything else in the summary must not.
+std::string withoutCpuFigures(const std::string& summary) {
+    return std::regex_replace(summary, std::regex("cpu ms per frame mean [0-9.]+ worst [0-9.]+"), "cpu");
+}
+
+std::vector<std::string> pngFiles(const std::string& folder) {
+    std::vector<std::string> names;
+    if (DIR* dir = opendir(folder.c_str())) {
+        while (dirent* entry = readdir(dir)) {
+            const std::string name = entry->d_name;
+            if (name.size() > 4 && name.compare(name.size() - 4, 4, ".png") == 0)
+                names.push_back(name);
+        }
+        closedir(dir);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+struct Grey {
+    int width = 0, height = 0;
+    std::vector<uint8_t> pixels;
+};
+
+Grey readGrey(const std::string& path) {
+    Grey grey;
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, path.c_str()))
+        return grey;
+    image.format = PNG_FORMAT_GRAY;
+    std::vector<uint8_t> pixels(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr)) {
+        png_image_free(&image);
+        return grey;
+    }
+    grey.width = (int)image.width;
+    grey.height = (int)image.height;
+    grey.pixels.swap(pixels);
+    return grey;
+}
+
+// The train runs in the lower middle of the upright frame: the track, the rails and the train's
+// nose there are lit geometry, where a blank or cleared frame is one flat colour.
+struct Region {
+    double mean = 0, deviation = 0, litShare = 0;
+};
+
+Region lowerMiddle(const Grey& grey) {
+    Region r;
+    const int x0 = grey.width / 4, x1 = grey.width * 3 / 4, y0 = grey.height * 3 / 5, y1 = grey.height;
+    double sum = 0, squares = 0, lit = 0, count = 0;
+    for (int y = y0; y < y1; ++y)
+        for (int x = x0; x < x1; ++x) {
+            const double v = grey.pixels[(size_t)y * grey.width + x];
+            sum += v;
+            squares += v * v;
+            lit += v > 24 ? 1 : 0;
+            ++count;
+        }
+    if (count == 0)
+        return r;
+    r.mean = sum / count;
+    r.deviation = std::sqrt(std::max(0.0, squares / count - r.mean * r.mean));
+    r.litShare = lit / count;
+    return r;
+}
+
+double number(const std::string& summary, const std::string& key) {
+    std::smatch m;
+    if (!std::regex_search(summary, m, std::regex(key + " ([0-9.]+)")))
+        return -1;
+    return std::stod(m[1]);
+}
+
+TEST(Program, AutopilotRunIsRepeatableAndDrawsTheTrain) {
+    testsupport::TempDir first, second;
+    const std::string options = " --seconds 40";
+    ProgramRun a, b;
+    // Both runs at once: each is a whole process of its own.
+    std::thread other([&] { b = runProgram(harnessArguments(second) + options); });
+    a = runProgram(harnessArguments(first) + options);
+    other.join();
+
+    ASSERT_EQ(a.status, 0) << a.output;
+    ASSERT_EQ(b.status, 0) << b.output;
+    ASSERT_FALSE(a.summary.empty()) << a.output;
+    EXPECT_NE(a.summary.find("frames 2400, game seconds 40.00"), std::string::npos) << a.summary;
+    EXPECT_GT(number(a.summary, "distance"), 0.0) << a.summary;
+    EXPECT_NE(a.summary.find("screens none"), std::string::npos) << a.summary;
+    EXPECT_EQ(withoutCpuFigures(a.summary), withoutCpuFigures(b.summary));
+
+    // The first picture is taken before anything is drawn; one from the middle of the run shows
+    // the train on its track.
+    const std::vector<std::string> shots = pngFiles(first.file("screenshots"));
+    ASSERT_GE(shots.size(), 3u);
+    EXPECT_EQ(shots, pngFiles(second.file("screenshots")));
+    const Grey blank = readGrey(first.file("screenshots") + "/" + shots.front());
+    const Grey running = readGrey(first.file("screenshots") + "/" + shots[shots.size() / 2]);
+    ASSERT_EQ(running.width, 540);
+    ASSERT_EQ(running.height, 960);
+    const Region before = lowerMiddle(blank), during = lowerMiddle(running);
+    EXPECT_LT(before.deviation, 2.0) << shots.front();
+    EXPECT_GT(during.deviation, 8.0) << shots[shots.size() / 2];
+    EXPECT_GT(during.litShare, 0.1) << shots[shots.size() / 2];
+}
+
+TEST(Program, MetalPathRunsTheGameWithoutValidationErrors) {
+    testsupport::TempDir dir;
+    const ProgramRun run = runProgram(harnessArguments(dir) + " --metal --frames 600");
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_NE(run.summary.find("frames 600,"), std::string::npos) << run.output;
+    EXPECT_GT(number(run.summary, "distance"), 0.0) << run.summary;
+    // The stand-in logs each validation error; the OpenGL ES renderer must not have started.
+    EXPECT_EQ(run.output.find("[MetalValidation]"), std::string::npos) << run.output;
+    EXPECT_EQ(run.output.find("OpenGLES2Render::init"), std::string::npos) << run.output;
+}
+
+}  // namespace
