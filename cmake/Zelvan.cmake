@@ -79,10 +79,10 @@ function(zelvan_sanitize_test target)
   if(NOT TARGET zelvan_keep_modules_loaded)
     add_library(zelvan_keep_modules_loaded OBJECT
       ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/../tests/support/KeepModulesLoaded.cpp)
+    target_compile_definitions(zelvan_keep_modules_loaded PRIVATE
+      ZELVAN_LSAN_SUPPRESSIONS="${CMAKE_CURRENT_FUNCTION_LIST_DIR}/../tests/lsan-mesa.supp")
   endif()
   target_sources(${target} PRIVATE $<TARGET_OBJECTS:zelvan_keep_modules_loaded>)
   # Exported, so the libraries that call dlclose bind to it rather than to the C library's.
   target_link_options(${target} PRIVATE -Wl,--export-dynamic-symbol=dlclose)
-  target_compile_definitions(${target} PRIVATE
-    ZELVAN_LSAN_SUPPRESSIONS="${CMAKE_CURRENT_FUNCTION_LIST_DIR}/../tests/lsan-mesa.supp")
 endfunction()
