@@ -39,9 +39,7 @@ public:
         frameTime().dt = 1.0f / 60.0f;
         ConfigStore& config = ConfigStore::instance();
         config.resetForTests();
-        config.loadFile("configs/config.txt", "");
-        for (const std::string& f : std::vector<std::string>(config.getList("config.files")))
-            config.loadFile(("configs/" + f).c_str(), "");
+        config.loadMainFile("configs/config.txt");
         motherRandom().seed(1);
 
         _world = new World(1);

@@ -150,3 +150,14 @@ Vector3 ConfigStore::getVector3(std::string_view key, const Vector3& defaultValu
     auto it = _vectors.find(key);
     return it == _vectors.end() ? defaultValue : it->second;
 }
+
+void ConfigStore::loadMainFile(const char* name) {
+    loadFile(name, "");
+    std::string folder(name ? name : "");
+    const size_t slash = folder.find_last_of('/');
+    folder = slash == std::string::npos ? std::string() : folder.substr(0, slash + 1);
+    // Copied: loading may grow the store's lists.
+    const WordList files = getList("config.files");
+    for (const std::string& f : files)
+        loadFile((folder + f).c_str(), "");
+}

@@ -21,6 +21,9 @@ public:
 
     // Reads one configuration file of the read store and adds its values.
     void loadFile(const char* name, const char* password);
+    // Reads the main configuration file, then every file its "config.files" list names, in
+    // order, from the same folder (plain files; a key keeps the first value it is given).
+    void loadMainFile(const char* name);
 
     float getFloat(std::string_view key, float defaultValue) const;
     // The stored text stays valid as long as the store lives.

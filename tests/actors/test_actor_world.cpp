@@ -67,9 +67,7 @@ protected:
 
         ConfigStore& config = ConfigStore::instance();
         config.resetForTests();
-        config.loadFile("configs/config.txt", "");
-        for (const std::string& f : std::vector<std::string>(config.getList("config.files")))
-            config.loadFile(("configs/" + f).c_str(), "");
+        config.loadMainFile("configs/config.txt");
 
         SfxInitParams p;
         p.maxVoices = 16;

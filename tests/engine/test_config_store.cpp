@@ -186,9 +186,7 @@ TEST_F(ConfigStoreTest, MainFileAndItsListedFilesOneSealed) {
     put("configs/config.txt", "[config]\nfiles = { tuning.txt secret.txt }\n[game]\nspeed = 10\n");
     put("configs/tuning.txt", "[game]\nspeed = 20\njump = 3\n");
     putSealed("configs/secret.txt", "[game]\njump = 4\nbonus = { 0 1 0 }\n[text]\nhello = \"Hi there\"\n");
-    store.loadFile("configs/config.txt", "");
-    for (const std::string& f : store.getList("config.files"))
-        store.loadFile(("configs/" + f).c_str(), "");
+    store.loadMainFile("configs/config.txt");
     EXPECT_EQ(10.0f, store.getFloat("game.speed", -1));
     EXPECT_EQ(3.0f, store.getFloat("game.jump", -1));
     EXPECT_EQ(Vector3(0, 1, 0), store.getVector3("game.bonus", kNone));

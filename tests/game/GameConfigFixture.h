@@ -26,9 +26,7 @@ protected:
     void loadSampleConfig() {
         testsupport::ScopedStores content(testsupport::contentDir(), documents.path());
         ConfigStore& store = ConfigStore::instance();
-        store.loadFile("configs/config.txt", "");
-        for (const std::string& f : store.getList("config.files"))
-            store.loadFile(("configs/" + f).c_str(), "");
+        store.loadMainFile("configs/config.txt");
     }
 
     testsupport::TempDir bundle, documents;

@@ -27,9 +27,7 @@ TrackWorldTest::TrackWorldTest(bool sampleContent) {
     config.resetForTests();
     motherRandom().seed(4321);
     if (sampleContent) {
-        config.loadFile("configs/config.txt", "");
-        for (const std::string& f : std::vector<std::string>(config.getList("config.files")))
-            config.loadFile(("configs/" + f).c_str(), "");
+        config.loadMainFile("configs/config.txt");
     } else {
         writeData("materials/plain.txt", std::string("emit = 0.5\n"));
     }

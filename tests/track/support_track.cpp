@@ -52,11 +52,7 @@ void TrackWorldTest::loadConfig(const std::string& text) {
 }
 
 void TrackWorldTest::loadSampleConfig() {
-    ConfigStore& config = ConfigStore::instance();
-    config.loadFile("configs/config.txt", "");
-    const ConfigStore::WordList files = config.getList("config.files");
-    for (const std::string& f : files)
-        config.loadFile(("configs/" + f).c_str(), "");
+    ConfigStore::instance().loadMainFile("configs/config.txt");
 }
 
 Object* TrackWorldTest::place(Scene* scene, const std::string& path, const std::string& name,

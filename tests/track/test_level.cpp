@@ -116,9 +116,7 @@ TEST(LevelLoad, SeparatorsMakeEmptySetsAndPlaceholderRailsFollowTheLevel) {
                            "separator rail_x }\n"
                            "[scenes/l01.txt/rail_r]\nparentObject = train_stopplace\n");
     config.loadFile("configs/first.txt", "");
-    config.loadFile("configs/config.txt", "");
-    for (const std::string& f : std::vector<std::string>(config.getList("config.files")))
-        config.loadFile(("configs/" + f).c_str(), "");
+    config.loadMainFile("configs/config.txt");
 
     testsupport::LogCapture log;
     w.pool->markAllUnused();

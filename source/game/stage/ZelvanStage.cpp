@@ -94,11 +94,7 @@ Stage::~Stage() {
 void Stage::init() {
     XASSERT_AT(!_world, __FILE__);
     ConfigStore& cfg = ConfigStore::instance();
-    cfg.loadFile("configs/config.txt", "");
-    // Copied: loading may grow the store's lists.
-    const std::vector<std::string> files = cfg.getList("config.files");
-    for (const std::string& w : files)
-        cfg.loadFile(("configs/" + w).c_str(), "");
+    cfg.loadMainFile("configs/config.txt");
 
     TextContainer::instance()->load("text");
     _notificationContainer = NotificationContainer::create();
