@@ -18,6 +18,9 @@
 #include "game/actors/ZelvanActorPlayer.h"
 #include "game/actors/ZelvanBoost.h"
 #include "game/menu/ZelvanMenu.h"
+#include "game/menu/ZelvanMenuHudExt.h"
+#include "game/menu/ZelvanMenuOptionsExt.h"
+#include "game/menu/ZelvanMenuShopExt.h"
 #include "game/stage/ZelvanStage.h"
 #include "game/track/ZelvanAtmosphere.h"
 #include "game/track/ZelvanLevelCamera.h"
@@ -76,7 +79,7 @@ bool LoadBegin::load() {
     Stage* stage = Stage::get();
     if (stage && stage->getMenu()) {
         stage->getMenu()->loadTitle();
-        stage->getMenu()->showPanel("loading", 0);
+        stage->getMenu()->showPanel("loading", false);
     }
     return true;
 }

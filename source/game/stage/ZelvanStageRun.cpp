@@ -17,6 +17,8 @@
 #include "game/actors/ZelvanActorItem.h"
 #include "game/actors/ZelvanActorPlayer.h"
 #include "game/menu/ZelvanMenu.h"
+#include "game/menu/ZelvanMenuMapExt02.h"
+#include "game/menu/ZelvanMenuShopExt.h"
 #include "game/stage/ZelvanControl.h"
 #include "game/stage/ZelvanGameModes.h"
 #include "game/stage/ZelvanStage.h"
