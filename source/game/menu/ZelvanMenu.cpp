@@ -33,6 +33,7 @@
 #include "game/menu/ZelvanMenuWorldExt.h"
 #include "game/menu/ZelvanPanel.h"
 #include "game/menu/ZelvanPanelContainer.h"
+#include "game/menu/ZelvanPanelItem.h"
 #include "game/stage/ZelvanControl.h"
 #include "game/stage/ZelvanStage.h"
 #include "game/stage/ZelvanStageCamera.h"
@@ -319,10 +320,10 @@ void Menu::showMessage(int32_t kind, const std::string& caption, const std::stri
 }
 
 void Menu::answerMessage(int32_t answer) {
-    const MessageAnswer call = _messageAnswer;
-    _messageAnswer = nullptr;
+    MessageAnswer call;
+    call.swap(_messageAnswer);
     if (call)
-        (this->*call)(answer);
+        call(this, answer);
 }
 
 void Menu::closeMessage(int32_t) { goBack(true); }
@@ -375,7 +376,7 @@ bool hasSettled(Panel* panel) {
     if (panel->isActive())
         return true;
     for (const PanelItem* item : panel->_items)
-        if (item->_automatic)
+        if (item->isAutomatic())
             return false;
     return true;
 }

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -60,7 +61,7 @@ public:
     // A named action of the menu; it holds the menu it acts on.
     class MenuEvent : public UiEvent {
     public:
-        MenuEvent(const char* eventName, Menu* menu) : _menu(menu) { name = eventName; }
+        MenuEvent(const char* eventName, Menu* menu) : UiEvent(eventName), _menu(menu) {}
         Menu* _menu;
     };
 #define ZELVAN_MENU_EVENT_CLASS(event)                                        \
@@ -85,9 +86,11 @@ public:
         bool back = false;
     };
 
-    // What an answer of the message box calls: 1 for OK and Yes, 0 for No.
-    typedef void (Menu::*MessageAnswer)(int32_t answer);
-    typedef void (Menu::*Action)();
+    // What an answer of the message box calls with the answer (1 for OK and Yes, 0 for No): a
+    // member operation of the menu (&Menu::closeMessage) or any callable taking the menu.
+    typedef std::function<void(Menu*, int32_t)> MessageAnswer;
+    // What runs when the rewarded video closes.
+    typedef std::function<void(Menu*)> Action;
 
     enum MessageKind { MessageNoButtons = 0, MessageOk = 1, MessageYesNo = 2 };
 
@@ -195,7 +198,7 @@ public:
     std::deque<PanelEntry> _panelQueue;
     std::vector<std::string> _history;
     View* _purchaseView = nullptr;
-    MessageAnswer _messageAnswer = nullptr;
+    MessageAnswer _messageAnswer;
     bool _adsEnabled = true;
     bool _tutorialDue = true;
     int32_t _rateGameNum = 5;
@@ -205,7 +208,7 @@ public:
     bool _recording = false;
     bool _recordingPaused = false;
     bool _recordingAvailable = false;
-    Action _afterVideo = nullptr;
+    Action _afterVideo;
     bool _railsDebug = false;
 
 #define ZELVAN_MENU_EVENT_MEMBER(event) event##Event _##event{this};
