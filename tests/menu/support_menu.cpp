@@ -126,11 +126,11 @@ std::vector<uint8_t> titlePage() {
     camera(s);
     s.object("title_logo", "objects/ui", "logo", cw::Vec3(0, 10, 3), none, one, {}, {}, l,
              standingKeys(cw::Vec3(0, 10, 3)));
-    s.object("btn_start", "objects/ui", "button", cw::Vec3(0, 10, 0), none, one,
+    s.object("btn_start", "objects/ui", "start", cw::Vec3(0, 10, 0), none, one,
              {{"class", "Button"}, {"onTouchUpInside", "onStart"}, {"onTouch", "onStartDown"}}, {}, l);
     s.object("btn_orphan", "objects/ui", "button", cw::Vec3(0, 10, -3), none, one,
              {{"class", "Button"}, {"onTouchUpInside", "onOrphan"}}, {}, l);
-    s.empty("edge_left", cw::Vec3(-1, 10, -2), none, one, {{"align", "left"}}, {}, l);
+    s.empty("edge_left", cw::Vec3(-1, 10, -2), none, one, {{"align", "left,top"}}, {}, l);
     s.object("mark_left", "objects/ui", "mark", cw::Vec3(-1, 10, -2), none, one, {}, {"edge_left"}, l);
     return s.bytes();
 }
@@ -210,10 +210,13 @@ animName = idleAnim
 name = out
 animName = outAnim
 
+// The start button's object brings its effects (they are read under the object file only).
+[objects/ui/start.object]
+effects = { startGlow startSparks }
+
 [titleStart]
 object = btn_start
 name = start
-effects = { startGlow startSparks }
 conductors = { startClick }
 
 [startGlow]
@@ -323,6 +326,7 @@ PanelFixture::PanelFixture() {
     writeData("materials/plain.txt", std::string("emit = 0.5\n"));
     writeData("objects/ui/logo.object", boxObject("logo", 2, 1));
     writeData("objects/ui/button.object", boxObject("button", 2, 0.8f));
+    writeData("objects/ui/start.object", boxObject("start", 2, 0.8f));
     writeData("objects/ui/mark.object", boxObject("mark", 0.2f, 0.2f));
     writeData("objects/ui/labelled.object", labelledObject());
     writeData("objects/ui/list.object", listObject());

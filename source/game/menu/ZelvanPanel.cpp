@@ -191,6 +191,9 @@ void Panel::hide(bool forward) {
 }
 
 bool Panel::isActive() const {
+    // A panel on its way out takes no more touches, even while its items still stand.
+    if (!_shown)
+        return false;
     bool anyAutomatic = false;
     for (PanelItem* item : _items) {
         if (!item->isAutomatic())
@@ -200,7 +203,7 @@ bool Panel::isActive() const {
             return true;
     }
     // Nothing animates such a panel in: it is settled as soon as it is shown.
-    return !anyAutomatic && _shown;
+    return !anyAutomatic;
 }
 
 bool Panel::isVisible() const {
