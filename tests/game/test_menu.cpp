@@ -56,7 +56,7 @@ const char* kMenuFixture =
     "[rateTwo]\nrateGameNum = 2\n"
     "[colours]\n"
     "progressbarColor1 = 0,0,1,1\n"
-    "progressbarColor3 = 0.5\n";
+    "progressbarColor3 = 0.5,0.5\n";
 
 // An extension that records what its panel tells it and takes every touch offered.
 class RecordingExtension : public PanelExtension {
@@ -421,7 +421,7 @@ TEST_F(MenuTest, TheTutorialStartsARunOnItsRegionOrNotAtAll) {
     fire("onTutorialStart");
     EXPECT_EQ(_stage->getState(), Stage::StateRunning);
     ASSERT_NE(_stage->getLevelGroupSet(), nullptr);
-    EXPECT_EQ(_stage->getLevelGroupSet()->name, "regionHills");
+    EXPECT_EQ(_stage->getLevelGroupSet()->key, "regionHills");
     ASSERT_TRUE(settle());
     EXPECT_EQ(current(), "hud");
 
@@ -468,7 +468,7 @@ TEST_F(MenuTest, ConfigurationRoundsTheRateCountAndReadsProgressColours) {
     _menu->loadConfig("colours");
     EXPECT_TRUE(near(_menu->_progressColour1, Vector4(0, 0, 1, 1)));
     EXPECT_TRUE(near(_menu->_progressColour2, Vector4(1, 1, 0, 1)));
-    EXPECT_TRUE(near(_menu->_progressColour3, Vector4(0.5f, 1, 0, 1)));
+    EXPECT_TRUE(near(_menu->_progressColour3, Vector4(0.5f, 0.5f, 0, 1)));
     EXPECT_TRUE(near(_menu->progressColour(25), Vector4(0.5f, 0.5f, 0.5f, 1)));
 
     // A missing item or bar node leaves everything as it is.

@@ -20,6 +20,7 @@
 #include "engine/render/gles2/EglHeadless.h"
 #include "game/actors/ZelvanActorCharacter.h"
 #include "game/actors/ZelvanActorPlayer.h"
+#include "game/menu/ZelvanMenu.h"
 #include "game/stage/ZelvanApplication.h"
 #include "game/stage/ZelvanControl.h"
 #include "game/stage/ZelvanLoader.h"
@@ -118,10 +119,14 @@ TEST_F(StageTest, LoadsTheWholeGameAndStartsARunOnTheStartSet) {
         for (LevelGroup* group : set->groups)
             EXPECT_FALSE(group->levels.empty()) << set->key << " / " << group->key << " holds no level";
 
-    // The load end, without a menu: the start selections and a run on the start set.
+    // The load end: the start selections, the train standing on the start set in the menus; the
+    // menu's start runs it.
     ASSERT_NE(stage->getPlayer(), nullptr);
     EXPECT_NE(stage->getCharacter(), nullptr);
     EXPECT_TRUE(stage->getPlayer()->isActive());
+    EXPECT_EQ(stage->getState(), Stage::StateStanding);
+    ASSERT_NE(stage->getMenu(), nullptr);
+    stage->getMenu()->startRun();
     EXPECT_EQ(stage->getState(), Stage::StateRunning);
     ASSERT_NE(stage->getLevelGroupSet(), nullptr);
     std::string start = cfg.getString("level.startLevelSet", "");
@@ -148,9 +153,11 @@ TEST_F(StageTest, TwoStagesInOneProcessLoadRunAndTearDownClean) {
         ASSERT_NE(render, nullptr);
         const size_t targetsBefore = render->targets.size();
         Application* app = start();
-        // The world's target and the four of the post chain.
-        EXPECT_EQ(render->targets.size(), targetsBefore + 5);
+        // The world's target, the four of the post chain, the interface's and the menu world's.
+        EXPECT_EQ(render->targets.size(), targetsBefore + 7);
         load(app);
+        EXPECT_EQ(Stage::get()->getState(), Stage::StateStanding) << "round " << round;
+        Stage::get()->getMenu()->startRun();
         EXPECT_EQ(Stage::get()->getState(), Stage::StateRunning) << "round " << round;
         for (int i = 0; i < 10; ++i)
             frame(app);
