@@ -103,8 +103,13 @@ public:
     Vector3 _touchPoint;
     bool _dragged = false;
     bool _touchLocked = false;
+    // Bound to the items, and to items cloned later.
+    PSParticleSystem* _particleSystem = nullptr;
 
 private:
     Panel(UIObject* world, const std::string& name) : _name(name), _world(world) {}
+    // The page's hit, unless a hidden node lies above the view.
     View* hitTest(const Vector3& screenPoint) const;
+    // Ends the current touch without events (a drag is cancelled).
+    void forgetTouch();
 };
