@@ -82,7 +82,8 @@ public:
 
     // The product's price text, or an empty text for a code the manager does not hold.
     const std::string& findProduct(int32_t code) const;
-    // The first code, in increasing order, whose identifier has the same bytes; -1 when none.
+    // The first code, in increasing order, whose identifier has the same bytes; -1 when none (and
+    // for the empty identifier, which entries added for unknown codes carry).
     int32_t findCodeById(const std::string& id) const;
 
     // Called by the platform half.
@@ -92,7 +93,7 @@ public:
     void notifyRestoreFinished(const std::string& text);
 
     // Called by a handler once the purchase `id` is credited and saved: the store may forget it.
-    // Ids the manager never delivered (or delivered before the last release) are ignored.
+    // Ids the manager never delivered to its handlers are ignored.
     void finishTransaction(const std::string& id);
     // Transactions delivered to the handlers and not finished yet.
     const std::set<std::string>& openTransactions() const { return _open; }

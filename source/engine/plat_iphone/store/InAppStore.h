@@ -62,6 +62,7 @@ public:
     int error() const { return _error; }
     bool productsList() const { return _productsList; }
     const std::vector<storekit::Product>& products() const { return _products; }
+    const StoreObserver* observer() const { return _observer.get(); }
 
 private:
     std::vector<storekit::Product> _products;

@@ -49,9 +49,10 @@ public:
     Locale locale;
     // The locale's currency code (the same in every style).
     std::string currencyCode() const { return locale.currencyCode; }
-    // Decimal style: the whole part grouped by thousands, the fraction without trailing zeros (at
-    // most three digits). Currency style puts the currency code before it. Empty for a text that
-    // is no decimal number.
+    // The number in the locale's decimal style: the whole part grouped by thousands, the fraction
+    // rounded to at most three digits without trailing zeros ("1,234.5"). Empty for a text that is
+    // no decimal number. (Only the decimal style's text is used; currency style differs in
+    // currencyCode alone here.)
     std::string stringFromNumber(const std::string& decimal) const;
 };
 
