@@ -372,6 +372,8 @@ public:
     int32_t _tickets = 0;
 
 private:
+    void build(const Roster& roster);
+
     bool _built = false;
 };
 

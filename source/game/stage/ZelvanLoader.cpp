@@ -219,12 +219,13 @@ bool LoadActorPlayer::load() {
     return true;
 }
 
-// Start values of the shop: rounded to the nearest whole number, never below 0.
-static uint32_t roundCount(float value) {
+// Start values of the shop's balances: rounded to the nearest whole number, never below 0 and
+// inside the balances' signed 32 bits.
+static int32_t roundCount(float value) {
     if (!(value > 0))
         return 0;
     const float v = value + 0.5f;
-    return v >= 4294967295.0f ? 4294967295u : (uint32_t)v;
+    return v >= 2147483647.0f ? INT32_MAX : (int32_t)v;
 }
 
 bool LoadEnd::load() {
@@ -267,8 +268,8 @@ bool LoadEnd::load() {
                 shop->selectItemByName(stage->getPlayer()->_playerName);
             }
             if (stage->getSkin()) {
-                shop->setItemState(stage->getSkin()->_key, 1);
-                shop->selectItemByName(stage->getSkin()->_key);
+                shop->setItemState(stage->getSkin()->_name, 1);
+                shop->selectItemByName(stage->getSkin()->_name);
             }
             shop->setCoins(roundCount(cfg.getFloat("game.startCoins", 0)));
             shop->setTickets(roundCount(cfg.getFloat("game.startTickets", 0)));
