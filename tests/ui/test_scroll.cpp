@@ -229,3 +229,45 @@ TEST_F(Scrolling, ATextViewSpringsItsTextBack) {
 }
 
 }  // namespace
+
+namespace {
+
+using namespace uitest;
+
+// A scroll view inside another view, 20 units in front of a perspective camera (90 degrees, so
+// the screen's half height is 20 units there) while its own local position is the origin.
+class NestedScrolling : public UiFixture {};
+
+TEST_F(NestedScrolling, DragsAtItsOwnDepthAndSpringsBack) {
+    std::vector<ChildBox> rows;
+    const float ys[] = {0.8f, 0.4f, 0, -0.4f, -0.8f};
+    for (int i = 0; i < 5; ++i)
+        rows.push_back(ChildBox("r" + std::to_string(i), {0, ys[i], 0}, {0.8f, 0.2f, 0.2f}, {{"class", "Button"}}));
+    writeObject("frame", boxes({{"class", "View"}}, {ChildBox("scroll", {0, 0, 0}, {1, 1, 1}, {{"class", "ScrollView"}}, rows)}));
+    PageWriter pw(false);
+    pw.camera("cam", true, 90.0f).node("frame", {0, 10, 0}, {}, "frame", {1, 1, 1}, kUpright);
+    Page* page = load("p.scene", pw);
+    frame(0);
+    auto* scroll = dynamic_cast<ScrollView*>(findView(page, "scroll"));
+    ASSERT_NE(scroll, nullptr);
+    ASSERT_EQ(scroll->_parentView, findView(page, "frame"));
+
+    scroll->touchBegan(Vector3(0.5f, 0.5f, 0));
+    scroll->touchMoved(Vector3(0.5f, 0.51f, 0));  // 0.02 of the device's height: 0.4 units there
+    scroll->touchEnded(Vector3());
+    EXPECT_NEAR(scroll->_scrollOffset.y, 0.4f, 1e-3f);
+    EXPECT_NEAR(findView(page, "r2")->getWorldPosition().z, 0.4f, 1e-3f);
+
+    // The content's top a little below the view's: the spring closes the gap at 30 x gap units
+    // a second.
+    scroll->setScrollOffset(Vector3(0, -0.5f, 0));
+    frame(0);
+    Vector3 low, high;
+    scroll->contentBounds(low, high);
+    const float gap = scroll->_unionHigh.y - high.y;
+    ASSERT_GT(gap, 0.001f);
+    frame(0.1f);
+    EXPECT_NEAR(scroll->_scrollOffset.y, -0.5f + 3.0f * 10.0f * gap * 0.1f, 1e-5f);
+}
+
+}  // namespace
