@@ -368,6 +368,9 @@ TEST_F(Panels, ShutdownWithLiveEmittersIsClean) {
     ASSERT_NE(system, nullptr);
     EXPECT_GT(system->particleCount(), 0);
     EXPECT_TRUE(clickSparked(item("title", "start")));
+    Zelvan::EffectContainer::Effect* glow = item("title", "start")->getEffects()->find("startGlow");
+    ASSERT_NE(glow, nullptr);
+    EXPECT_NE(glow->_psEmitterInstance, nullptr);
     // The container goes with its panels' effects still holding emitters of its system.
     destroyContainer();
 }
