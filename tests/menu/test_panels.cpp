@@ -185,13 +185,21 @@ TEST_F(Panels, NonAutomaticItemsComeAndGoOnTheirOwn) {
 TEST_F(Panels, APanelWithoutAutomaticItemsSettlesAtOnce) {
     loadBoth();
     Panel* plain = panel("plain");
+    RecordingExtension ext;
+    plain->addExtension(&ext);
     EXPECT_FALSE(plain->isActive());
     plain->show(false);
     // Nothing animates it in, so whoever waits for it to settle does not wait for ever.
     EXPECT_TRUE(plain->isActive());
+    frame();
     plain->hide(true);
     EXPECT_FALSE(plain->isActive());
     EXPECT_FALSE(plain->isVisible());
+    // Its page still leaves the screen and its extensions hear of it, once.
+    EXPECT_TRUE(plain->getPage()->_shown);
+    frame(3);
+    EXPECT_FALSE(plain->getPage()->_shown);
+    EXPECT_EQ(ext.calls, std::vector<std::string>({"show 0", "hide 1", "hidden"}));
 }
 
 TEST_F(Panels, ClonedItemsStartRewoundAndSettle) {

@@ -2,6 +2,7 @@
 
 #include "engine/ConfigStore.h"
 #include "engine/render/RenderTarget.h"
+#include "engine/ui/Page.h"
 #include "game/menu/ZelvanPanel.h"
 #include "game/menu/ZelvanPanelItem.h"
 
@@ -138,9 +139,14 @@ void PanelContainer::setChangePending(bool pending) {
 }
 
 void PanelContainer::update(float dt) {
-    for (Panel* panel : _panels)
-        if (panel->isVisible())
+    for (Panel* panel : _panels) {
+        // A hidden panel whose page is still on screen gets one more update, which takes the
+        // page off screen and tells its extensions (a panel without automatic items stops
+        // being visible the moment it is hidden).
+        const Page* page = panel->getPage();
+        if (panel->isVisible() || (page && page->_shown))
             panel->update(dt);
+    }
     UIObject::update();
     if (_particleSystem) {
         _particleSystem->update(dt, getCamera());
