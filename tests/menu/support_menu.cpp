@@ -45,6 +45,13 @@ int RecordingHandler::runs(const std::string& name) const {
     return -1;
 }
 
+CountingEvent* RecordingHandler::event(const std::string& name) const {
+    for (const auto& e : owned)
+        if (name == e->name)
+            return e.get();
+    return nullptr;
+}
+
 void RecordingHandler::clear() {
     for (auto& e : owned)
         e->runs = 0;

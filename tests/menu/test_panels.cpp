@@ -367,6 +367,17 @@ TEST_F(Panels, ExtensionsTakeTouchesThatMissTheViews) {
     EXPECT_EQ(overViews.count("moved"), 1);
 }
 
+TEST_F(Panels, ADownEventThatHidesItsPanelEndsTheTouch) {
+    loadBoth();
+    showSettled("title");
+    Panel* title = panel("title");
+    _handler.event("onStartDown")->action = [title] { title->hide(true); };
+    tap(fingerAt("title", "btn_start"));
+    EXPECT_EQ(_handler.runs("onStartDown"), 1);
+    EXPECT_EQ(_handler.runs("onStart"), 0);
+    EXPECT_EQ(title->getTouchedView(), nullptr);
+}
+
 TEST_F(Panels, ShutdownWithLiveEmittersIsClean) {
     loadBoth();
     showSettled("title");

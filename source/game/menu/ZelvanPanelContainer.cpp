@@ -105,29 +105,30 @@ bool PanelContainer::setItemVisible(const std::string& panel, const std::string&
     return true;
 }
 
+// The touch operations walk the list by index: an event a touch runs may load more panels.
 bool PanelContainer::touchBegan(int32_t finger, const Vector3& point) {
     bool result = false;
-    for (Panel* panel : _panels)
-        result = panel->isActive() ? panel->touchBegan(finger, point) : false;
+    for (size_t i = 0; i < _panels.size(); ++i)
+        result = _panels[i]->isActive() ? _panels[i]->touchBegan(finger, point) : false;
     return result;
 }
 
 bool PanelContainer::touchMoved(int32_t finger, const Vector3& point) {
     bool result = false;
-    for (Panel* panel : _panels) {
-        result = panel->isActive();
+    for (size_t i = 0; i < _panels.size(); ++i) {
+        result = _panels[i]->isActive();
         if (result)
-            panel->touchMoved(finger, point);
+            _panels[i]->touchMoved(finger, point);
     }
     return result;
 }
 
 bool PanelContainer::touchEnded(int32_t finger, const Vector3& point) {
     bool result = false;
-    for (Panel* panel : _panels) {
-        result = panel->isActive();
+    for (size_t i = 0; i < _panels.size(); ++i) {
+        result = _panels[i]->isActive();
         if (result)
-            panel->touchEnded(finger, point);
+            _panels[i]->touchEnded(finger, point);
     }
     return result;
 }
