@@ -8,6 +8,9 @@
 #include "engine/ui/Page.h"
 #include "engine/ui/ScrollView.h"
 #include "game/actors/ZelvanActorAnimator.h"
+#include "game/actors/ZelvanActorMenu.h"
+#include "engine_game/Scene.h"
+#include "engine_game/World.h"
 #include "engine/ui/View.h"
 #include "game/actors/ZelvanEffectContainer.h"
 #include "game/menu/ZelvanMenuExtension.h"
@@ -392,4 +395,30 @@ TEST_F(Panels, ShutdownWithLiveEmittersIsClean) {
     EXPECT_NE(glow->_psEmitterInstance, nullptr);
     // The container goes with its panels' effects still holding emitters of its system.
     destroyContainer();
+}
+
+TEST_F(Panels, MenuActorsComeFromTheScenesPoolAtTheOrigin) {
+    loadConfig(R"(
+[testActor]
+objectFile = objects/ui/spinner.object
+[noActor]
+menuAnim = spin
+)");
+    World world(0);
+    world._defaultFactory = &Zelvan::ActorMenu::create;
+    Scene* scene = world.createScene("menu", 0, 0);
+    testsupport::LogCapture log;
+    EXPECT_EQ(Zelvan::MenuExtension::createMenuActor(scene, nullptr, "noActor", nullptr), nullptr);
+    EXPECT_TRUE(log.errors().empty());
+
+    Zelvan::ActorMenu* actor = Zelvan::MenuExtension::createMenuActor(scene, nullptr, "testActor", nullptr);
+    ASSERT_NE(actor, nullptr);
+    EXPECT_EQ(actor->_pool, scene->getObjectPool("objects/ui/spinner.object"));
+    EXPECT_TRUE(actor->isActive());
+    EXPECT_EQ(actor->getWorldPosition(), Vector3(0, 0, 0));
+    EXPECT_FALSE(actor->_animator && actor->_animator->isPlaying());
+    // A second one is another instance of the same pool.
+    Zelvan::ActorMenu* second = Zelvan::MenuExtension::createMenuActor(scene, nullptr, "testActor", nullptr);
+    ASSERT_NE(second, nullptr);
+    EXPECT_NE(second, actor);
 }
