@@ -1,6 +1,6 @@
 // The application and the stage over the sample content: the whole load through the loader on
-// headless OpenGL ES, the run it starts without a menu, teardown and a second stage in the same
-// process, the loader's queue and the application's input guards.
+// headless OpenGL ES, the menus it enters and the run the menu starts, teardown and a second
+// stage in the same process, the loader's queue and the application's input guards.
 
 #include <gtest/gtest.h>
 
@@ -135,7 +135,13 @@ TEST_F(StageTest, LoadsTheWholeGameAndStartsARunOnTheStartSet) {
     EXPECT_EQ(stage->getLevelGroupSet()->key, start);
     ASSERT_NE(stage->getRoad()->getCurrentLevel(), nullptr);
     EXPECT_EQ(stage->getPlayer()->getRoad(0).level, stage->getRoad()->getCurrentLevel());
-    EXPECT_TRUE(log.errors().empty()) << (log.errors().empty() ? std::string() : log.errors().front());
+    // The platform layer opens the sound device; without it here, music cannot start (the menus'
+    // music says so once), and nothing else may fail.
+    std::vector<std::string> errors;
+    for (const std::string& e : log.errors())
+        if (e.find("[SoundInterface::playMusic] cannot play") == std::string::npos)
+            errors.push_back(e);
+    EXPECT_TRUE(errors.empty()) << (errors.empty() ? std::string() : errors.front());
 
     for (int i = 0; i < 30; ++i)
         frame(app);

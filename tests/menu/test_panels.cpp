@@ -8,6 +8,9 @@
 #include "engine/ui/Page.h"
 #include "engine/ui/ScrollView.h"
 #include "game/actors/ZelvanActorAnimator.h"
+#include "game/actors/ZelvanActorMenu.h"
+#include "engine_game/Scene.h"
+#include "engine_game/World.h"
 #include "engine/ui/View.h"
 #include "game/actors/ZelvanEffectContainer.h"
 #include "game/menu/ZelvanMenuExtension.h"
@@ -185,13 +188,21 @@ TEST_F(Panels, NonAutomaticItemsComeAndGoOnTheirOwn) {
 TEST_F(Panels, APanelWithoutAutomaticItemsSettlesAtOnce) {
     loadBoth();
     Panel* plain = panel("plain");
+    RecordingExtension ext;
+    plain->addExtension(&ext);
     EXPECT_FALSE(plain->isActive());
     plain->show(false);
     // Nothing animates it in, so whoever waits for it to settle does not wait for ever.
     EXPECT_TRUE(plain->isActive());
+    frame();
     plain->hide(true);
     EXPECT_FALSE(plain->isActive());
     EXPECT_FALSE(plain->isVisible());
+    // Its page still leaves the screen and its extensions hear of it, once.
+    EXPECT_TRUE(plain->getPage()->_shown);
+    frame(3);
+    EXPECT_FALSE(plain->getPage()->_shown);
+    EXPECT_EQ(ext.calls, std::vector<std::string>({"show 0", "hide 1", "hidden"}));
 }
 
 TEST_F(Panels, ClonedItemsStartRewoundAndSettle) {
@@ -359,6 +370,17 @@ TEST_F(Panels, ExtensionsTakeTouchesThatMissTheViews) {
     EXPECT_EQ(overViews.count("moved"), 1);
 }
 
+TEST_F(Panels, ADownEventThatHidesItsPanelEndsTheTouch) {
+    loadBoth();
+    showSettled("title");
+    Panel* title = panel("title");
+    _handler.event("onStartDown")->action = [title] { title->hide(true); };
+    tap(fingerAt("title", "btn_start"));
+    EXPECT_EQ(_handler.runs("onStartDown"), 1);
+    EXPECT_EQ(_handler.runs("onStart"), 0);
+    EXPECT_EQ(title->getTouchedView(), nullptr);
+}
+
 TEST_F(Panels, ShutdownWithLiveEmittersIsClean) {
     loadBoth();
     showSettled("title");
@@ -368,6 +390,35 @@ TEST_F(Panels, ShutdownWithLiveEmittersIsClean) {
     ASSERT_NE(system, nullptr);
     EXPECT_GT(system->particleCount(), 0);
     EXPECT_TRUE(clickSparked(item("title", "start")));
+    Zelvan::EffectContainer::Effect* glow = item("title", "start")->getEffects()->find("startGlow");
+    ASSERT_NE(glow, nullptr);
+    EXPECT_NE(glow->_psEmitterInstance, nullptr);
     // The container goes with its panels' effects still holding emitters of its system.
     destroyContainer();
+}
+
+TEST_F(Panels, MenuActorsComeFromTheScenesPoolAtTheOrigin) {
+    loadConfig(R"(
+[testActor]
+objectFile = objects/ui/spinner.object
+[noActor]
+menuAnim = spin
+)");
+    World world(0);
+    world._defaultFactory = &Zelvan::ActorMenu::create;
+    Scene* scene = world.createScene("menu", 0, 0);
+    testsupport::LogCapture log;
+    EXPECT_EQ(Zelvan::MenuExtension::createMenuActor(scene, nullptr, "noActor", nullptr), nullptr);
+    EXPECT_TRUE(log.errors().empty());
+
+    Zelvan::ActorMenu* actor = Zelvan::MenuExtension::createMenuActor(scene, nullptr, "testActor", nullptr);
+    ASSERT_NE(actor, nullptr);
+    EXPECT_EQ(actor->_pool, scene->getObjectPool("objects/ui/spinner.object"));
+    EXPECT_TRUE(actor->isActive());
+    EXPECT_EQ(actor->getWorldPosition(), Vector3(0, 0, 0));
+    EXPECT_FALSE(actor->_animator && actor->_animator->isPlaying());
+    // A second one is another instance of the same pool.
+    Zelvan::ActorMenu* second = Zelvan::MenuExtension::createMenuActor(scene, nullptr, "testActor", nullptr);
+    ASSERT_NE(second, nullptr);
+    EXPECT_NE(second, actor);
 }

@@ -266,13 +266,17 @@ bool Panel::touchBegan(int32_t finger, const Vector3& point) {
     _scrollView = nullptr;
     _dragged = false;
     _touchPoint = p;
-    _touchedView = hitTest(p);
-    if (_touchedView) {
-        _touchedView->touchBegan(p);
+    View* view = hitTest(p);
+    _touchedView = view;
+    if (view) {
+        view->touchBegan(p);
+        // The down event may have hidden the panel, which forgets the touch.
+        if (_touchedView != view)
+            return true;
         // The drag goes to the scrolling content that holds the view; a button's down event has
         // run once already and does not run again for it.
-        _scrollView = _touchedView->nearestScrollView();
-        if (_scrollView && _scrollView != _touchedView)
+        _scrollView = view->nearestScrollView();
+        if (_scrollView && _scrollView != view)
             _scrollView->touchBegan(p);
     }
     for (Zelvan::PanelExtension* e : _extensions) {
