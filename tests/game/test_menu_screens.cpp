@@ -435,7 +435,7 @@ TEST_F(MenuScreens, TheCreditsRiseFollowAFingerAndWrapBetweenTheMarkers) {
 
 // ---- Pictures ----
 
-// The average colour of a screen area (x, y from the bottom-left, in pixels).
+// The average colour of a screen area (x, y from the top-left, in pixels).
 Vector3 average(const std::vector<uint8_t>& pixels, int x0, int y0, int x1, int y1) {
     Vector3 sum;
     int n = 0;
@@ -461,14 +461,20 @@ TEST_F(MenuScreens, EachScreenIsPicturedOverTheGameWorldWhenItComes) {
         return pixels;
     };
 
-    // Loading: a frame in, the bar partly lit.
-    frame();
-    frame();
-    picture("loading");
+    // Loading, half way: half the bar lit and the step's caption.
+    for (int i = 0; i < 5000 && _stage->getLoader()->progress() < 50.0f; ++i)
+        frame();
+    const std::vector<uint8_t> loading = picture("loading");
+    // The bar's lit half is orange, its dark half the frame's near-black (bar 3.5 units below the
+    // middle, 16 units over the screen height; segments 0-4 left of the middle).
+    const int barY = (int)(kHeight * (0.5f + 3.5f / 16.0f));
+    const Vector3 lit = average(loading, kWidth / 2 - 62, barY - 2, kWidth / 2 - 50, barY + 2);
+    const Vector3 dark = average(loading, kWidth / 2 + 50, barY - 2, kWidth / 2 + 60, barY + 2);
+    EXPECT_GT(lit.x, 150.0f) << "lit segments";
+    EXPECT_LT(dark.x, 60.0f) << "dark segments";
     load();
     ASSERT_FALSE(HasFatalFailure());
     std::vector<std::string> names = {"tutorial", "main", "options", "credits"};
-    std::vector<Vector3> middles;
     for (const std::string& name : names) {
         if (name != "tutorial") {
             ASSERT_TRUE(_menu->goToPanel(name, false));
@@ -477,14 +483,24 @@ TEST_F(MenuScreens, EachScreenIsPicturedOverTheGameWorldWhenItComes) {
         for (int i = 0; i < 10; ++i)
             frame();
         const std::vector<uint8_t> pixels = picture(name);
-        // The world shows through the middle band of the screen, around the page's buttons.
-        middles.push_back(average(pixels, 0, kHeight / 4, kWidth / 8, kHeight / 2));
+        // The game world shows through the page: the left edge of the screen, where no button
+        // lies, is not one flat colour.
+        float mean = 0, square = 0;
+        int n = 0;
+        for (int y = kHeight / 4; y < kHeight - 10; ++y)
+            for (int x = 0; x < 12; ++x) {
+                const float v = pixels[((size_t)y * kWidth + x) * 4 + 1];
+                mean += v;
+                square += v * v;
+                ++n;
+            }
+        mean /= (float)n;
+        EXPECT_GT(std::sqrt(square / (float)n - mean * mean), 4.0f) << name << ": the world shows behind";
     }
     // Each screen asked the host for a picture as it came.
     const std::vector<std::string> asked = platform::takeScreenshotRequests();
     for (const char* name : {"loading", "tutorial", "main", "options", "credits"})
         EXPECT_NE(std::find(asked.begin(), asked.end(), name), asked.end()) << name;
-    (void)middles;
 }
 
 }  // namespace
