@@ -7,6 +7,7 @@
 
 #include "engine/ConfigStore.h"
 #include "engine/online/StoreManager.h"
+#include "engine/ui/Page.h"
 #include "engine/utils.h"
 #include "engine_game/Object.h"
 #include "engine_game/Scene.h"
@@ -692,6 +693,9 @@ struct Builder {
         menu.object = shop->createMenuActor(shop->_scene, shop->_particles, section, skin);
         made = menu.object != nullptr;
         if (menu.object) {
+            // Lit as the rest of the shop's page.
+            if (Page* page = shop->_panel->getPage())
+                menu.object->setLights(page->_lights);
             Vector3 low, high;
             if (getObjectBounds(menu.object, false, low, high))
                 menu.centre = (low + high) * 0.5f;

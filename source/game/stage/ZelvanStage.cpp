@@ -251,7 +251,7 @@ ActorCharacter* Stage::findCharacter(const std::string& name) const {
     if (name.empty())
         return nullptr;
     for (ActorCharacter* c : _characters)
-        if (c->_name == name)
+        if (c->_prefix == name)
             return c;
     return nullptr;
 }
@@ -260,7 +260,7 @@ ActorPlayer* Stage::findPlayer(const std::string& name) const {
     if (name.empty())
         return nullptr;
     for (ActorPlayer* p : _players)
-        if (p->_name == name)
+        if (p->_playerName == name)
             return p;
     return nullptr;
 }
