@@ -733,7 +733,11 @@ TEST_F(Social, RankingsKeepFriendsAheadOnEqualDistancesAndCutAtTheCount) {
     s.shareLink.clear();
     s.useGameCenter = 0;
     s.usePictures = 0;
-    social().init(s);
+    {
+        LogCapture log;
+        social().init(s);
+        EXPECT_TRUE(log.errors().empty()) << "a first start without a profile file is no error";
+    }
     using Ranking = std::vector<Zelvan::RankingEntry>;
     EXPECT_EQ((Ranking{{"Me", 0u}}), Zelvan::buildFriendsRanking(own, "lb.a", 5)) << "no friends";
 

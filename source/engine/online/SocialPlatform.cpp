@@ -97,8 +97,14 @@ PlayerProfile* SocialPlatform::createFriend() {
 
 void SocialPlatform::init(const sSocialPlatformSettings& settings) {
     if (_myProfile) {
-        // A second stage in one process (tests) finds the platform started.
-        Logger::message("[SocialPlatform::init] already started; the second start is ignored");
+        // A second stage in one process (tests, benchmarks) finds the platform started: the services
+        // and the profiles stay, the profile file follows the new settings.
+        Logger::message("[SocialPlatform::init] already started; only the profile file is taken from the new settings");
+        _settings.profilePath = settings.profilePath;
+        _settings.profileMagic = settings.profileMagic;
+        _settings.profilePassword = settings.profilePassword;
+        _store->setFile(_settings.profilePath, _settings.profileMagic, _settings.profilePassword);
+        loadProfile();
         return;
     }
     _settings = settings;
