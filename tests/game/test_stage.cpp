@@ -14,6 +14,7 @@
 #include "TestSupport.h"
 #include "engine/ConfigStore.h"
 #include "engine/clock.h"
+#include "engine/online/SocialPlatform.h"
 #include "engine/random.h"
 #include "engine/render/Render.h"
 #include "engine/render/ResourceManager.h"
@@ -133,11 +134,16 @@ TEST_F(StageTest, LoadsTheWholeGameAndStartsARunOnTheStartSet) {
     ASSERT_NE(stage->getRoad()->getCurrentLevel(), nullptr);
     EXPECT_EQ(stage->getPlayer()->getRoad(0).level, stage->getRoad()->getCurrentLevel());
     EXPECT_TRUE(log.errors().empty()) << (log.errors().empty() ? std::string() : log.errors().front());
+    // The social platform with the player's profile from the documents folder.
+    ASSERT_NE(SocialPlatform::instance().getMyProfile(), nullptr);
+    EXPECT_TRUE(SocialPlatform::instance().isLoaded());
+    EXPECT_EQ(SocialPlatform::instance().profileStore().path(), documents.file("player.profile"));
 
     for (int i = 0; i < 30; ++i)
         frame(app);
     EXPECT_EQ(app->OnAppTerminate(), 0);
     EXPECT_EQ(Stage::get(), nullptr);
+    EXPECT_TRUE(testsupport::readFile(documents.file("player.profile")).size() > 0) << "saved at shutdown";
 }
 
 // Teardown gives back every render target the stage made and frees the camera's body before the

@@ -6,6 +6,7 @@
 #include <cfloat>
 #include <cmath>
 
+#include "engine/online/SocialPlatform.h"
 #include "engine/ConfigStore.h"
 #include "engine/render/Mesh.h"
 #include "engine/render/Render.h"
@@ -539,8 +540,7 @@ void Stage::destroy() {
 }
 
 void Stage::shutdown() {
-    // The profile, store and social services join later; until then there is nothing to save
-    // or release here.
+    SocialPlatform::instance().saveProfile();
     if (Render* render = Render::current())
         render->beginFrame();
     Camera* camera = _stageCamera ? _stageCamera->getCamera() : nullptr;
