@@ -6,6 +6,7 @@
 #include <map>
 
 #include "engine/ConfigStore.h"
+#include "engine/online/SocialPlatform.h"
 #include "engine/online/StoreManager.h"
 #include "engine/ui/Page.h"
 #include "engine/utils.h"
@@ -469,6 +470,8 @@ static int32_t creditItem(MenuShopExt* shop, MenuShopExt::Item* item) {
     bank->refresh(shop);
     shop->refreshCoins();
     shop->refreshTickets();
+    // Paid with real money: the pack must outlive the program at once.
+    SocialPlatform::instance().saveProfile();
     return 1;
 }
 
