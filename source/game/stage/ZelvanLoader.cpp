@@ -8,6 +8,7 @@
 #include "engine/file.h"
 #include "engine/online/NetworkManager.h"
 #include "engine/online/SocialPlatform.h"
+#include "engine/online/StoreManager.h"
 #include "engine/platform.h"
 #include "engine/render/ResourceManager.h"
 #include "engine/utils.h"
@@ -302,8 +303,11 @@ bool LoadEnd::load() {
     ResourceManager::instance().uploadAll();
     NetworkManager::instance().init();
     cancelLocalNotifications();
+    std::map<int32_t, std::string> products;
+    StoreProduct::buildCodeMap(products);
+    StoreManager::instance().setProducts("requesting...", products);
     startSocialPlatform();
-    // The store, the recorder and the advertising services start here once they exist.
+    // The recorder and the advertising services start here once they exist.
 
     if (menu) {
         menu->enterMainMenu();

@@ -8,6 +8,7 @@
 
 #include "engine/online/SocialPlatform.h"
 #include "engine/ConfigStore.h"
+#include "engine/online/StoreManager.h"
 #include "engine/render/Mesh.h"
 #include "engine/render/Render.h"
 #include "engine/render/RenderTarget.h"
@@ -541,6 +542,7 @@ void Stage::destroy() {
 
 void Stage::shutdown() {
     SocialPlatform::instance().saveProfile();
+    StoreManager::instance().release();
     if (Render* render = Render::current())
         render->beginFrame();
     Camera* camera = _stageCamera ? _stageCamera->getCamera() : nullptr;
