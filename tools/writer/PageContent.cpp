@@ -854,6 +854,101 @@ std::vector<ContentFile> messagePage() {
     return page.files();
 }
 
+// ---------------------------------------------------------------------------------------------
+// Mission maps: small scenes of the game's world the missions screen shows, one per region. A
+// path of tiles, the player's figure moving along it by key frames, three waypoints (a marker
+// and a gift each) and a reward train locked and unlocked. Lit like the levels (lights "Sun" and
+// "Fill", which atmospheres recolour).
+
+ObjectFileDesc missionShape(const std::string& name, const Vec3& size, bool flat, Rgb colour) {
+    Piece p(name);
+    if (flat) {
+        // Lying on the ground, facing up: the quad turned a quarter about X.
+        ObjectNodeDesc surface;
+        surface.name = name + "_surface";
+        surface.rotation = Vec3(-kPi * 0.5f, 0, 0);
+        p.rect(surface, 0, 0, size.x, size.y, colour, kMenuMaterial, 0);
+        p.file.top.children.push_back(surface);
+    } else {
+        // A box: six faces, each a flat quad turned into place.
+        const float hx = size.x * 0.5f, hy = size.y * 0.5f, hz = size.z * 0.5f;
+        const struct {
+            Vec3 at, rotation;
+            float w, h;
+        } faces[] = {{Vec3(0, -hy, hz), Vec3(0, 0, 0), size.x, size.z},
+                     {Vec3(0, hy, hz), Vec3(0, 0, kPi), size.x, size.z},
+                     {Vec3(-hx, 0, hz), Vec3(0, 0, -kPi * 0.5f), size.y, size.z},
+                     {Vec3(hx, 0, hz), Vec3(0, 0, kPi * 0.5f), size.y, size.z},
+                     {Vec3(0, 0, size.z), Vec3(-kPi * 0.5f, 0, 0), size.x, size.y}};
+        int k = 0;
+        for (const auto& f : faces) {
+            ObjectNodeDesc face;
+            face.name = name + "_face" + twoDigits(k++);
+            face.position = f.at;
+            face.rotation = f.rotation;
+            p.rect(face, 0, 0, f.w, f.h, colour, kMenuMaterial, 0);
+            p.file.top.children.push_back(face);
+        }
+    }
+    p.file.top.properties = {{"nophysics", "1"}};
+    p.bytes();
+    return p.file;
+}
+
+std::vector<ContentFile> missionObjects() {
+    std::vector<ContentFile> files;
+    const struct {
+        const char* name;
+        Vec3 size;
+        bool flat;
+        Rgb colour;
+    } shapes[] = {{"tile", Vec3(2.0f, 2.0f, 0), true, Rgb{200, 180, 120}},
+                  {"figure", Vec3(0.8f, 0.8f, 1.4f), false, kOrange},
+                  {"marker", Vec3(0.4f, 0.4f, 1.2f), false, kWhite},
+                  {"gift", Vec3(1.0f, 1.0f, 1.0f), false, kRed},
+                  {"train_locked", Vec3(1.4f, 3.0f, 1.4f), false, kGrey},
+                  {"train_unlocked", Vec3(1.4f, 3.0f, 1.4f), false, kBlue}};
+    for (const auto& s : shapes)
+        files.push_back({std::string("objects/mission/") + s.name + ".object",
+                         writeObjectFile(missionShape(s.name, s.size, s.flat, s.colour))});
+    return files;
+}
+
+// The key frames of the mission path: frame f at y = 1.5 f (frames 0 to 40).
+const int kMissionFrames = 41;
+
+std::vector<ContentFile> missionScene(const std::string& region, float bend) {
+    BinarySceneWriter s("BIN1.1");
+    const Layers layer0 = Layers::bits(1);
+    const Vec3 none(0, 0, 0), one(1, 1, 1);
+    std::vector<SceneKeyDesc> cameraKeys, figureKeys;
+    for (int f = 0; f < kMissionFrames; ++f) {
+        const float y = 1.5f * (float)f, x = bend * std::sin((float)f * 0.15f);
+        cameraKeys.push_back({60, Vec3(x, y - 9, 7), Vec3(1.1f, 0, 0)});
+        figureKeys.push_back({0, Vec3(x, y, 0.05f), Vec3(0, 0, 0)});
+    }
+    s.camera("MissionCamera", cameraKeys[0].position, cameraKeys[0].rotation, layer0, 1, 60, cameraKeys);
+    s.light("Sun", Vec3(3, 6, -10), Vec3(1.0f, 0.95f, 0.9f), 1.4f, 0.5f, layer0);
+    s.light("Fill", Vec3(-6, 2, -4), Vec3(0.4f, 0.45f, 0.6f), 0.7f, 0.5f, layer0);
+    s.object("Ground", "objects/demo", "ground", Vec3(0, 30, -0.01f), none, Vec3(1, 2.2f, 1), {}, {}, layer0);
+    for (int f = 0; f < kMissionFrames; f += 2)
+        s.object("Tile" + twoDigits(f), "objects/mission", "tile", figureKeys[(size_t)f].position, none, one, {}, {},
+                 layer0);
+    s.object("Figure", "objects/mission", "figure", figureKeys[0].position, none, one, {}, {}, layer0, figureKeys);
+    for (int w = 0; w < 3; ++w) {
+        const Vec3 at = figureKeys[(size_t)(20 * w)].position;
+        s.object("Marker" + std::to_string(w), "objects/mission", "marker", Vec3(at.x + 1.6f, at.y, 0), none, one, {},
+                 {}, layer0);
+        s.object("Gift" + std::to_string(w), "objects/mission", "gift", Vec3(at.x - 1.6f, at.y, 0), none, one, {}, {},
+                 layer0);
+    }
+    const Vec3 end = figureKeys.back().position;
+    s.object("TrainLocked", "objects/mission", "train_locked", Vec3(end.x, end.y + 4, 0), none, one, {}, {}, layer0);
+    s.object("TrainUnlocked", "objects/mission", "train_unlocked", Vec3(end.x, end.y + 4, 0), none, one, {}, {},
+             layer0);
+    return {{"scenes/mission/" + region + ".bin", s.bytes()}};
+}
+
 }  // namespace
 
 std::string pagePath(const std::string& panel) { return "scenes/menu/" + panel + ".bin"; }
@@ -864,6 +959,12 @@ std::vector<ContentFile> pageContent() {
                       hudPage, pausePage, revivePage, surprisePage, resultsPage, messagePage})
         for (ContentFile& f : make())
             files.push_back(std::move(f));
+    for (ContentFile& f : missionObjects())
+        files.push_back(std::move(f));
+    for (ContentFile& f : missionScene("meadow", 2.0f))
+        files.push_back(std::move(f));
+    for (ContentFile& f : missionScene("hills", -3.0f))
+        files.push_back(std::move(f));
     return files;
 }
 
