@@ -452,21 +452,21 @@ std::vector<ContentFile> shopPage() {
     page.empty("shop_up", 0, 3.6f);
     page.empty("shop_down", 0, -6.6f);
 
-    Piece item = rowBase("shop_table_item", Rgb{230, 210, 170});
+    Piece item = rowBase("shop_table_item", Rgb{100, 65, 40});
     addIcons(item, {{"icon_brake", kRed}, {"icon_magnet", kBlue}, {"icon_shield", kGreen}, {"icon_turbo", kOrange}});
     addPips(item, "update", -2.0f, -0.6f, kGreen);
     item.file.top.children.push_back(item.button("button_buy", "onShopItem", 2.9f, -0.45f, 1.8f, 0.6f, kGreen, "BUY"));
     page.item(item, 0, 0, 0, true);
 
-    Piece object = rowBase("shop_table_object", Rgb{220, 220, 200});
+    Piece object = rowBase("shop_table_object", Rgb{75, 75, 65});
     object.file.top.children.push_back(object.part("view", -3.3f, 0, 1.4f, 1.4f, Rgb{70, 60, 50}, kMenuMaterial, 0.1f));
     page.item(object, 0, 0, 0, true);
 
-    Piece character = rowBase("shop_table_character", Rgb{240, 200, 160});
+    Piece character = rowBase("shop_table_character", Rgb{110, 60, 45});
     addFigureParts(character);
     page.item(character, 0, 0, 0, true);
 
-    Piece train = rowBase("shop_table_train", Rgb{200, 210, 240});
+    Piece train = rowBase("shop_table_train", Rgb{45, 65, 110});
     addFigureParts(train);
     train.file.top.children.push_back(
         train.button("button_info", "onShopItem", 2.9f, -0.45f, 1.8f, 0.6f, kGrey, "INFO"));
@@ -476,11 +476,11 @@ std::vector<ContentFile> shopPage() {
         addPips(train, stats[s], -2.0f + 1.6f * (float)s, -0.62f, kBlue);
     page.item(train, 0, 0, 0, true);
 
-    Piece skin = rowBase("shop_table_skin", Rgb{230, 230, 190});
+    Piece skin = rowBase("shop_table_skin", Rgb{85, 85, 40});
     addFigureParts(skin);
     page.item(skin, 0, 0, 0, true);
 
-    Piece bank = rowBase("shop_table_bank", Rgb{200, 240, 200});
+    Piece bank = rowBase("shop_table_bank", Rgb{40, 95, 55});
     addIcons(bank, {{"icon_coins", kGold}, {"icon_ticket", kRed}, {"icon_noads", kGrey}, {"icon_doubler", kOrange}});
     bank.file.top.children.push_back(bank.button("button_buy", "onShopBank", 2.9f, -0.45f, 1.8f, 0.6f, kGreen, "BUY"));
     page.item(bank, 0, 0, 0, true);
@@ -793,8 +793,8 @@ std::vector<ContentFile> resultsPage() {
     page.item(bg, 0, 0, 0.8f);
     // The table: distance, coins, then three ranking rows of rank, name and distance.
     Piece table("results_table");
-    table.rect(table.file.top, 0, 0, 8.4f, 6.0f, Rgb{235, 235, 220}, kMenuMaterial, 0.3f);
-    table.file.top.children.push_back(table.part("view", -2.8f, 1.3f, 2.2f, 2.6f, Rgb{200, 200, 190},
+    table.rect(table.file.top, 0, 0, 8.4f, 6.0f, Rgb{30, 55, 65}, kMenuMaterial, 0.3f);
+    table.file.top.children.push_back(table.part("view", -2.8f, 1.3f, 2.2f, 2.6f, Rgb{60, 85, 95},
                                                  kMenuMaterial, 0.2f));
     table.file.top.children.push_back(Piece::text("distance", "0m", 1.0f, 2.0f, 0.9f));
     table.file.top.children.push_back(Piece::text("coins", "0", 1.0f, 0.8f, 0.6f));
@@ -836,7 +836,7 @@ std::vector<ContentFile> messagePage() {
     Page page("message");
     Piece box("message_box");
     box.rect(box.file.top, 0, 0, 20, 18, Rgb{25, 30, 40}, kMenuMaterial, 0.6f);
-    box.rect(box.file.top, 0, 0, 8.0f, 6.0f, Rgb{240, 240, 230}, kMenuMaterial, 0.5f);
+    box.rect(box.file.top, 0, 0, 8.0f, 6.0f, Rgb{55, 65, 90}, kMenuMaterial, 0.5f);
     box.rect(box.file.top, 0, 2.4f, 8.0f, 1.2f, kBlue, kMenuMaterial, 0.45f);
     page.item(box, 0, 0, 0.5f);
     // Line 0 the caption, line 2 the message (line 1 stays empty).
