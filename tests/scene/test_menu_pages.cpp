@@ -211,6 +211,7 @@ protected:
     void TearDown() override {
         delete _pages;
         _pages = nullptr;
+        resetWorld();  // the game world of the mission maps goes before the resources it uses
         worldtest::releaseResources();
         ConfigStore::instance().resetForTests();
         _content.reset();
