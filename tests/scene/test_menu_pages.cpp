@@ -307,6 +307,16 @@ TEST_F(MenuPages, ScreensFindTheItemsNodesAndTextLinesTheyUse) {
             EXPECT_NE(findBelow(globe->node, c.getString(continent + key, "")), nullptr) << continent << key;
     EXPECT_NE(findBelow(panel("surprise")->find("stars")->node, "stars"), nullptr);
     EXPECT_NE(findBelow(panel("surprise")->find("ray")->node, "ray"), nullptr);
+    // The icon every boost and bank entry of the catalogue shows is a node of its row template.
+    for (const std::string& entry : c.getList("menu_shop_extension.items")) {
+        const std::string type = c.getString(entry + ".type", "");
+        const std::string icon = c.getString(entry + ".icon", "");
+        if (type != "item" && type != "bank")
+            continue;
+        const Item* row = panel("shop")->find(type == "item" ? "table_item" : "table_bank");
+        ASSERT_NE(row, nullptr);
+        EXPECT_EQ(row->nodes.count(icon), 1u) << entry << " shows the icon " << icon;
+    }
     const Item* box = panel("surprise")->find("box");
     for (const std::string& gift : c.getList("menu_surprise_extension.randomGifts"))
         EXPECT_EQ(box->nodes.count(c.getString(gift + ".node", "")), 1u) << gift;

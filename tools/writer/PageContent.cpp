@@ -481,7 +481,13 @@ std::vector<ContentFile> shopPage() {
     page.item(skin, 0, 0, 0, true);
 
     Piece bank = rowBase("shop_table_bank", Rgb{40, 95, 55});
-    addIcons(bank, {{"icon_coins", kGold}, {"icon_ticket", kRed}, {"icon_noads", kGrey}, {"icon_doubler", kOrange}});
+    addIcons(bank, {{"icon_coins", kGold},
+                    {"icon_coins_small", kGold},
+                    {"icon_coins_big", kYellow},
+                    {"icon_ticket", kRed},
+                    {"icon_tickets", Rgb{240, 90, 80}},
+                    {"icon_noads", kGrey},
+                    {"icon_doubler", kOrange}});
     bank.file.top.children.push_back(bank.button("button_buy", "onShopBank", 2.9f, -0.45f, 1.8f, 0.6f, kGreen, "BUY"));
     page.item(bank, 0, 0, 0, true);
 
