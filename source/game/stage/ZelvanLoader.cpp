@@ -6,6 +6,7 @@
 
 #include "engine/ConfigStore.h"
 #include "engine/online/NetworkManager.h"
+#include "engine/online/StoreManager.h"
 #include "engine/platform.h"
 #include "engine/render/ResourceManager.h"
 #include "engine/utils.h"
@@ -277,8 +278,11 @@ bool LoadEnd::load() {
     ResourceManager::instance().uploadAll();
     NetworkManager::instance().init();
     cancelLocalNotifications();
-    // The store, the social platform with the player's profile, the recorder and the
-    // advertising services start here once they exist.
+    std::map<int32_t, std::string> products;
+    StoreProduct::buildCodeMap(products);
+    StoreManager::instance().setProducts("requesting...", products);
+    // The social platform with the player's profile, the recorder and the advertising services
+    // start here once they exist.
 
     if (menu) {
         menu->enterMainMenu();

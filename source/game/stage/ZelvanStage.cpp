@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "engine/ConfigStore.h"
+#include "engine/online/StoreManager.h"
 #include "engine/render/Mesh.h"
 #include "engine/render/Render.h"
 #include "engine/render/RenderTarget.h"
@@ -539,8 +540,8 @@ void Stage::destroy() {
 }
 
 void Stage::shutdown() {
-    // The profile, store and social services join later; until then there is nothing to save
-    // or release here.
+    // The profile is saved here once the social platform exists.
+    StoreManager::instance().release();
     if (Render* render = Render::current())
         render->beginFrame();
     Camera* camera = _stageCamera ? _stageCamera->getCamera() : nullptr;
