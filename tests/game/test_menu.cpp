@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <set>
 #include <string>
@@ -22,7 +23,9 @@
 #include "engine/random.h"
 #include "engine/render/ResourceManager.h"
 #include "engine/render/gles2/EglHeadless.h"
+#include "engine/ui/Page.h"
 #include "engine/ui/UiEvent.h"
+#include "engine/ui/View.h"
 #include "game/actors/ZelvanActorPlayer.h"
 #include "game/menu/ZelvanMenu.h"
 #include "game/menu/ZelvanPanel.h"
@@ -160,6 +163,32 @@ protected:
                 return;
             }
         ADD_FAILURE() << "no event " << name;
+    }
+    // The finger point (normalised, y down) at the centre of the first button of the panel's page
+    // that runs the event on lift; (-1, -1) when there is none.
+    Vector3 buttonOf(const std::string& panelName, const char* event) const {
+        Panel* p = panel(panelName);
+        if (p && p->_page)
+            for (View* view : p->_page->_views)
+                if (view->_upEvent && std::string(view->_upEvent->name) == event)
+                    return Vector3((view->_unionLow.x + view->_unionHigh.x) * 0.5f,
+                                   1.0f - (view->_unionLow.y + view->_unionHigh.y) * 0.5f, 0);
+        return Vector3(-1, -1, 0);
+    }
+    // A finger through the application, as the platform delivers it (pixels).
+    void touch(int type, const Vector3& finger) {
+        InputEvent event;
+        event.type = type;
+        event.finger = 0;
+        event.x = finger.x * (float)kWidth;
+        event.y = finger.y * (float)kHeight;
+        _app->OnInputEvent(0, event);
+    }
+    void tap(const Vector3& finger) {
+        touch(InputTouchBegan, finger);
+        frame();
+        touch(InputTouchEnded, finger);
+        frame();
     }
     size_t menuCameras() const { return _stage->_cameraStacks._stacks[Stage::CameraMenu].size(); }
 
@@ -446,6 +475,69 @@ TEST_F(MenuTest, TheTutorialStartsARunOnItsRegionOrNotAtAll) {
     _menu->startTutorial();
     EXPECT_EQ(_stage->getState(), Stage::StateStanding) << "no tutorial region: nothing happens";
     EXPECT_EQ(current(), "main");
+}
+
+TEST_F(MenuTest, TapsOnTheSamplePagesActOnceAndNotWhileAPanelChanges) {
+    load();
+    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_TRUE(reaches("tutorial"));
+    ASSERT_TRUE(activates("tutorial"));
+
+    // A double tap on the main menu's map button: the first changes the panel, the second comes
+    // while the main menu is leaving and does nothing; nor does a tap on another button.
+    _menu->enterMainMenu();
+    ASSERT_TRUE(reaches("main"));
+    ASSERT_TRUE(activates("main"));
+    const Vector3 map = buttonOf("main", "onMainMap");
+    const Vector3 missions = buttonOf("main", "onMainMissions");
+    ASSERT_GE(map.x, 0.0f);
+    ASSERT_GE(missions.x, 0.0f);
+    tap(map);
+    EXPECT_TRUE(_menu->isChangePending());
+    tap(map);
+    tap(missions);
+    EXPECT_TRUE(reaches("map"));
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(history(), std::vector<std::string>({"main"}));
+    ASSERT_TRUE(activates("map"));
+    tap(buttonOf("map", "onMapBack"));
+    EXPECT_TRUE(reaches("main"));
+    EXPECT_TRUE(history().empty());
+
+    // A panel that asked to leave still looks settled until the next update: a whole tap on one of
+    // its buttons in that frame (a countdown ran out, then the finger came) runs nothing.
+    ASSERT_TRUE(activates("main"));
+    EXPECT_TRUE(_menu->goToPanel("map", false));
+    _menu->touchBegan(0, missions);
+    _menu->touchEnded(0, missions);
+    EXPECT_EQ(history(), std::vector<std::string>({"main"}));
+    EXPECT_TRUE(reaches("map"));
+    _menu->goBack(true);
+    EXPECT_TRUE(reaches("main"));
+
+    // The tutorial's start button starts a run on the tutorial's region.
+    _menu->_tutorialDue = true;
+    _menu->enterMainMenu();
+    ASSERT_TRUE(reaches("tutorial"));
+    ASSERT_TRUE(activates("tutorial"));
+    const Vector3 start = buttonOf("tutorial", "onTutorialStart");
+    ASSERT_GE(start.x, 0.0f);
+    tap(start);
+    EXPECT_EQ(_stage->getState(), Stage::StateRunning);
+    EXPECT_EQ(_stage->getLevelGroupSet()->key, "regionHills");
+    EXPECT_TRUE(reaches("hud"));
+    // The program's scripted tour taps here (pixels at 540x960).
+    std::printf("tutorial start button at %.0f %.0f\n", start.x * 540.0f, start.y * 960.0f);
+
+    // The HUD's pause button pauses; the pause's resume goes on with the run.
+    ASSERT_TRUE(activates("hud"));
+    tap(buttonOf("hud", "onHudPause"));
+    EXPECT_EQ(_stage->getState(), Stage::StatePaused);
+    ASSERT_TRUE(reaches("pause"));
+    ASSERT_TRUE(activates("pause"));
+    tap(buttonOf("pause", "onPauseResume"));
+    EXPECT_EQ(_stage->getState(), Stage::StateRunning);
+    EXPECT_TRUE(reaches("hud"));
 }
 
 TEST_F(MenuTest, ConfigurationRoundsTheRateCountAndReadsProgressColours) {

@@ -6,6 +6,7 @@
 #include <cfloat>
 #include <cmath>
 
+#include "engine/online/SocialPlatform.h"
 #include "engine/ConfigStore.h"
 #include "engine/online/StoreManager.h"
 #include "engine/render/Mesh.h"
@@ -252,7 +253,7 @@ ActorCharacter* Stage::findCharacter(const std::string& name) const {
     if (name.empty())
         return nullptr;
     for (ActorCharacter* c : _characters)
-        if (c->_name == name)
+        if (c->_prefix == name)
             return c;
     return nullptr;
 }
@@ -261,7 +262,7 @@ ActorPlayer* Stage::findPlayer(const std::string& name) const {
     if (name.empty())
         return nullptr;
     for (ActorPlayer* p : _players)
-        if (p->_name == name)
+        if (p->_playerName == name)
             return p;
     return nullptr;
 }
@@ -540,7 +541,7 @@ void Stage::destroy() {
 }
 
 void Stage::shutdown() {
-    // The profile is saved here once the social platform exists.
+    SocialPlatform::instance().saveProfile();
     StoreManager::instance().release();
     if (Render* render = Render::current())
         render->beginFrame();
