@@ -233,11 +233,12 @@ TEST_F(Social, SignInsFriendsPicturesSyncAndCollectionEndToEnd) {
               "friend = 200002 | Cy Moss | " + server.url("/pic/200002.jpg") + "\n"
               "gamecenter.id = G:1000\ngamecenter.alias = ada\ngamecenter.photo = me.jpg\n"
               "gamecenter.friend = G:2001 | dee | dee.jpg\ngamecenter.friend = G:2002 | eli | eli.jpg\n"
-              "score = lb.a | G:2001 | 300\n");
+              "score = lb.a | G:2001 | 300\nfriend = 1 | no address\nscore = lb.a | G:2001 | many\n");
     platform::SocialFixture fixture;
     ASSERT_TRUE(platform::loadSocialFixture(fixtures.file("social.txt"), fixture));
     ASSERT_EQ(2u, fixture.friends.size());
     ASSERT_EQ(2u, fixture.gameCenterFriends.size());
+    ASSERT_EQ(1u, fixture.scores.size()) << "lines it does not understand are skipped";
     platform::setSocialFixture(fixture);
 
     // An earlier run logged in (the access mark) and left a chunk this version does not know.
