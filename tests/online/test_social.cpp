@@ -53,8 +53,10 @@ struct OwnProfile : Zelvan::FriendProfile {
     void onLoad(const std::string&, FileBuffer& buffer) override {
         bytes.assign((const char*)buffer.data(), (size_t)buffer.size());
     }
+    void onSuspend() override { savesAtSuspend = saves; }
     std::string bytes;
     int saves = 0;
+    int savesAtSuspend = -1;
 };
 
 struct Event {
@@ -680,6 +682,22 @@ TEST_F(Social, WithoutAShareLinkTheSocialNetworkStaysOff) {
     EXPECT_TRUE(platform::socialRecords().sharesPresented.empty());
     EXPECT_TRUE(platform::socialRecords().friendQueries.empty());
     EXPECT_FALSE(social().getMyProfile()->facebook);
+}
+
+TEST_F(Social, PausingAndTheBackgroundSaveTheProfileAndScoresAreReported) {
+    OwnProfile* own = nullptr;
+    sSocialPlatformSettings s = settings(&own);
+    s.shareLink.clear();
+    social().init(s);
+    social().OnAppPause();
+    EXPECT_EQ(0, own->savesAtSuspend) << "suspended before the save";
+    EXPECT_EQ(1, own->saves);
+    social().OnEnterBackground();
+    EXPECT_EQ(2, own->saves);
+    EXPECT_TRUE(fileExists(documents.file("player.profile")));
+    social().gameCenterReportScore("lb.a", 1234);
+    ASSERT_EQ(1u, platform::socialRecords().reportedScores.size());
+    EXPECT_EQ(std::make_pair(std::string("lb.a"), (int64_t)1234), platform::socialRecords().reportedScores[0]);
 }
 
 TEST_F(Social, TheDeviceIdentifierIsMadeOnceAndKept) {
