@@ -12,6 +12,7 @@
 #include "engine/random.h"
 #include "engine/platform.h"
 #include "engine/render/Render.h"
+#include "engine/services.h"
 #include "engine/sound/sfx.h"
 #include "engine/render/gles2/OpenGLES2Render.h"
 #include "engine/utils.h"
@@ -179,7 +180,7 @@ void Application::OnInitWindow(int& deviceGeneration, float unusedScale, int scr
 
 bool Application::OnAppStarted() {
     init();
-    // The analytics service starts here once it exists.
+    startAnalytics("UA-90463807-4");
     return true;
 }
 
