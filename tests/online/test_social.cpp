@@ -526,6 +526,14 @@ TEST_F(Social, CollectionRecordsAndSyncRows) {
     EXPECT_EQ(2u, social().getFriends().size());
     EXPECT_EQ("100", again->facebookId);
     EXPECT_TRUE(again->gameCenter);
+    // An id present but empty empties it and leaves the flag as it was.
+    Zelvan::FriendProfile plain;
+    plain.facebook = true;
+    plain.facebookId = "8";
+    plain.readValues({{"fb_id", ""}, {"gc_id", ""}});
+    EXPECT_TRUE(plain.facebook);
+    EXPECT_EQ("", plain.facebookId);
+    EXPECT_FALSE(plain.gameCenter);
     EXPECT_EQ(nullptr, social().applyCollected({{"fb_id", "5"}})) << "no identifier, no friend";
     EXPECT_EQ(nullptr, social().applyCollected({{"gen_id", ""}}));
     own->facebook = true;
