@@ -21,11 +21,13 @@
 #include "engine/render/gles2/EglHeadless.h"
 #include "game/actors/ZelvanActorCharacter.h"
 #include "game/actors/ZelvanActorPlayer.h"
+#include "game/menu/ZelvanMenuShopExt.h"
 #include "game/stage/ZelvanApplication.h"
 #include "game/stage/ZelvanControl.h"
 #include "game/stage/ZelvanLoader.h"
 #include "game/stage/ZelvanStage.h"
 #include "game/track/ZelvanLevelSet.h"
+#include "game/track/ZelvanLevelSkin.h"
 #include "game/track/ZelvanRoad.h"
 
 using namespace Zelvan;
@@ -236,6 +238,44 @@ TEST_F(StageTest, InputReachesTheControlFiniteWhateverTheScreen) {
     app->OnAccelerometer(sample);
     game.width = kWidth;
     game.height = kHeight;
+}
+
+// The shop's catalogue over the characters, trains and skins the stage loaded: its start items
+// owned and selected as the last load step marks them, and a character chosen in the shop
+// becomes the stage's when the shop has left the screen.
+TEST_F(StageTest, ShopSelectionBecomesTheStagesWhenTheShopCloses) {
+    Application* app = start();
+    load(app);
+    Stage* stage = Stage::get();
+    ASSERT_NE(stage->getCharacter(), nullptr);
+    ASSERT_NE(stage->getPlayer(), nullptr);
+    ASSERT_NE(stage->getSkin(), nullptr);
+
+    MenuShopExt shop("menu_shop_extension", nullptr, nullptr, nullptr);
+    shop.reload();
+    for (const std::string& name : {stage->getCharacter()->_prefix, stage->getPlayer()->_playerName,
+                                    stage->getSkin()->_name}) {
+        EXPECT_EQ(shop.setItemState(name, 1), 1) << name;
+        EXPECT_EQ(shop.selectItemByName(name), 1) << name;
+    }
+    EXPECT_EQ(shop._characterKey, "charFox");
+    EXPECT_EQ(shop.findListIndex("charBear"), shop._characters.last);
+
+    shop.onHidden();  // nothing chosen: the stage keeps its own
+    EXPECT_EQ(stage->getCharacter()->_prefix, "charFox");
+
+    ASSERT_EQ(shop.selectItemByName("charBear"), 1);
+    ASSERT_EQ(shop.selectItemByName("skin_gold"), 1);
+    shop.onHidden();
+    EXPECT_EQ(stage->getCharacter()->_prefix, "charBear");
+    EXPECT_EQ(stage->getSkin()->_key, "skin_gold");
+    EXPECT_EQ(stage->getPlayer()->_playerName, "trainRed");
+
+    // Trains go by their configuration names as well.
+    ASSERT_EQ(shop.selectItemByName("trainBlue"), 1);
+    shop.onHidden();
+    EXPECT_EQ(stage->getPlayer()->_playerName, "trainBlue");
+    frame(app);
 }
 
 TEST(Application, InterfaceAndContentScaleByDeviceClass) {

@@ -8,6 +8,7 @@
 #include "engine/file.h"
 #include "engine/online/NetworkManager.h"
 #include "engine/online/SocialPlatform.h"
+#include "engine/online/StoreManager.h"
 #include "engine/platform.h"
 #include "engine/render/ResourceManager.h"
 #include "engine/utils.h"
@@ -21,6 +22,7 @@
 #include "game/actors/ZelvanActorPlayer.h"
 #include "game/actors/ZelvanBoost.h"
 #include "game/menu/ZelvanMenu.h"
+#include "game/menu/ZelvanMenuShopExt.h"
 #include "game/stage/ZelvanStage.h"
 #include "game/track/ZelvanAtmosphere.h"
 #include "game/track/ZelvanLevelCamera.h"
@@ -219,12 +221,13 @@ bool LoadActorPlayer::load() {
     return true;
 }
 
-// Start values of the shop: rounded to the nearest whole number, never below 0.
-static uint32_t roundCount(float value) {
+// Start values of the shop's balances: rounded to the nearest whole number, never below 0 and
+// inside the balances' signed 32 bits.
+static int32_t roundCount(float value) {
     if (!(value > 0))
         return 0;
     const float v = value + 0.5f;
-    return v >= 4294967295.0f ? 4294967295u : (uint32_t)v;
+    return v >= 2147483647.0f ? INT32_MAX : (int32_t)v;
 }
 
 // The social platform with the player's profile. The identity server is not used (empty sync and
@@ -287,8 +290,8 @@ bool LoadEnd::load() {
                 shop->selectItemByName(stage->getPlayer()->_playerName);
             }
             if (stage->getSkin()) {
-                shop->setItemState(stage->getSkin()->_key, 1);
-                shop->selectItemByName(stage->getSkin()->_key);
+                shop->setItemState(stage->getSkin()->_name, 1);
+                shop->selectItemByName(stage->getSkin()->_name);
             }
             shop->setCoins(roundCount(cfg.getFloat("game.startCoins", 0)));
             shop->setTickets(roundCount(cfg.getFloat("game.startTickets", 0)));
@@ -300,8 +303,11 @@ bool LoadEnd::load() {
     ResourceManager::instance().uploadAll();
     NetworkManager::instance().init();
     cancelLocalNotifications();
+    std::map<int32_t, std::string> products;
+    StoreProduct::buildCodeMap(products);
+    StoreManager::instance().setProducts("requesting...", products);
     startSocialPlatform();
-    // The store, the recorder and the advertising services start here once they exist.
+    // The recorder and the advertising services start here once they exist.
 
     if (menu) {
         menu->enterMainMenu();

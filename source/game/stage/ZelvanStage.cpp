@@ -8,6 +8,7 @@
 
 #include "engine/ConfigStore.h"
 #include "engine/online/SocialPlatform.h"
+#include "engine/online/StoreManager.h"
 #include "engine/render/Mesh.h"
 #include "engine/render/Render.h"
 #include "engine/render/RenderTarget.h"
@@ -252,7 +253,7 @@ ActorCharacter* Stage::findCharacter(const std::string& name) const {
     if (name.empty())
         return nullptr;
     for (ActorCharacter* c : _characters)
-        if (c->_name == name)
+        if (c->_prefix == name)
             return c;
     return nullptr;
 }
@@ -261,7 +262,7 @@ ActorPlayer* Stage::findPlayer(const std::string& name) const {
     if (name.empty())
         return nullptr;
     for (ActorPlayer* p : _players)
-        if (p->_name == name)
+        if (p->_playerName == name)
             return p;
     return nullptr;
 }
@@ -541,6 +542,7 @@ void Stage::destroy() {
 
 void Stage::shutdown() {
     SocialPlatform::instance().saveProfile();
+    StoreManager::instance().release();
     if (Render* render = Render::current())
         render->beginFrame();
     Camera* camera = _stageCamera ? _stageCamera->getCamera() : nullptr;
