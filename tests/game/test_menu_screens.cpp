@@ -263,6 +263,17 @@ TEST_F(MenuScreens, ADragOffTheButtonsTurnsTheWorldBehindTheMainMenuAndTheTutori
     EXPECT_TRUE(world->_spinQueued);
     EXPECT_GT(std::fabs(world->_spinAngle), 0.5f) << "a third of the screen, in interface units";
     tutorial->onHide(true);
+
+    // A run that starts on the camera the menus turned (the sample applies none over it) leaves
+    // the menus' turn behind once the menu has gone.
+    const Vector3 turned = camera->_cameraOffset;
+    _menu->startRun();
+    for (int i = 0; i < 120; ++i)
+        frame();
+    EXPECT_FALSE(world->isShown());
+    EXPECT_GT((turned - camera->_cameraOffset).length(), 0.1f);
+    EXPECT_NEAR(camera->_cameraOffset.x, 0.0f, 1e-3f) << "the level camera's own offset (0, -4, 2)";
+    EXPECT_NEAR(camera->_cameraOffset.y, -4.0f, 1e-3f);
 }
 
 // ---- Options ----

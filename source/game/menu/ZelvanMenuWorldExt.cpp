@@ -61,18 +61,37 @@ void MenuWorldExt::update(float dt) {
         _angularVelocity += _angularVelocity > 0 ? d : -d;
         angle = _angularVelocity * dt;
     }
-    if (angle == 0)
-        return;
+    if (angle != 0)
+        turnCamera(angle);
+}
+
+void MenuWorldExt::turnCamera(float angle) {
     Stage* stage = Stage::get();
     StageCamera* camera = stage ? stage->getStageCamera() : nullptr;
     if (!camera)
         return;
+    if (!(camera->_cameraOffset == _lastOffset))
+        _turned = 0;
     // The eye circles the look-at point about the vertical axis.
     const Vector3 target = camera->_cameraTarget;
     const Vector3 r = camera->_cameraOffset - target;
     const float c = std::cos(angle), s = std::sin(angle);
     camera->_cameraOffset = target + Vector3(r.x * c + r.y * s, r.y * c - r.x * s, r.z);
     camera->reset();
+    _turned += angle;
+    _lastOffset = camera->_cameraOffset;
+}
+
+void MenuWorldExt::onHidden() {
+    // When the run starts on the camera the menus used (no level camera of its own was applied
+    // over it), the run must not keep the menus' turn.
+    Stage* stage = Stage::get();
+    if (!stage || stage->getState() == Stage::StateStanding || _turned == 0)
+        return;
+    StageCamera* camera = stage->getStageCamera();
+    if (camera && camera->_cameraOffset == _lastOffset)
+        turnCamera(-_turned);
+    _turned = 0;
 }
 
 }  // namespace Zelvan

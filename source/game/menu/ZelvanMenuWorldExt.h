@@ -24,6 +24,8 @@ public:
     void onShow(bool back) override;
     void onHide(bool forward) override;
     void update(float dt) override;
+    // A panel left for a run: the turn given to the camera the menus share with the run goes.
+    void onHidden() override;
 
     // Forgets a queued turn.
     void clearSpin();
@@ -40,8 +42,15 @@ public:
     bool _spinQueued = false;
     float _spinAngle = 0;
     float _angularVelocity = 0;
+    // The turn given to the stage camera's eye offset so far, and the offset last written: when
+    // another level camera has been applied since, the offset differs and the turn is forgotten.
+    float _turned = 0;
+    Vector3 _lastOffset;
 
 private:
+    // Turns the stage camera's eye about the look-at point by angle (radians).
+    void turnCamera(float angle);
+
     static constexpr float kPi = 3.14159265358979f;
 };
 
