@@ -32,6 +32,7 @@
 #include "game/actors/ZelvanActorStargate.h"
 #include "game/actors/ZelvanBoost.h"
 #include "game/stage/ZelvanLoader.h"
+#include "game/menu/ZelvanMenu.h"
 #include "game/stage/ZelvanStage.h"
 #include "game/track/ZelvanAtmosphere.h"
 #include "game/track/ZelvanLevel.h"
@@ -69,6 +70,10 @@ protected:
         player = stage->getPlayer();
         ASSERT_NE(player, nullptr);
         ASSERT_NE(stage->getLevelGroupSet(), nullptr);
+        // The loader's end enters the menus; the run starts as the player starts it.
+        ASSERT_NE(stage->getMenu(), nullptr);
+        ASSERT_EQ(stage->getState(), Stage::StateStanding);
+        stage->getMenu()->startRun();
         ASSERT_EQ(stage->getState(), Stage::StateRunning);
         // The train keeps going whatever it meets: these tests are about the stage, not driving.
         player->_godMode = 1;

@@ -24,6 +24,7 @@
 #include "engine_game/Transform.h"
 #include "game/actors/ZelvanActorPlayer.h"
 #include "game/menu/ZelvanMenu.h"
+#include "game/menu/ZelvanMenuMapExt02.h"
 #include "game/stage/ZelvanApplication.h"
 #include "game/stage/ZelvanControl.h"
 #include "game/stage/ZelvanLoader.h"
@@ -39,44 +40,9 @@ namespace {
 const int kWidth = 270, kHeight = 480;
 const float kDt = 1.0f / 60.0f;
 
-// A menu that only records what the stage asks of it.
-class RecordingMenu : public Menu {
-public:
-    void loadTitle() override {}
-    void showPanel(const std::string&, int32_t) override {}
-    void loadPanels() override {}
-    void update(float) override { ++updates; }
-    void enterMainMenu() override {}
-    void pauseRun() override { ++pauses; }
-    void showRunEnd() override { ++runEnds; }
-    void touchBegan(int32_t, const Vector3&) override {}
-    void touchMoved(int32_t, const Vector3&) override {}
-    void touchEnded(int32_t, const Vector3&) override {}
-    bool isAdsEnabled() const override { return false; }
-    void setAdsEnabled(bool) override {}
-    bool isRailsDebug() const override { return false; }
-    void setRailsDebug(bool) override {}
-    float getTextScale() const override { return 1.0f; }
-    MenuMapExt02* getMapExt() override { return map.entries.empty() ? nullptr : &map; }
-
-    class Map : public MenuMapExt02 {
-    public:
-        const std::vector<Entry>& getEntries() const override { return entries; }
-        const Entry* getSelectedEntry() const override {
-            return selected >= 0 && selected < (int)entries.size() ? &entries[selected] : nullptr;
-        }
-        void selectContinent(int32_t index) override { selected = index; }
-        std::vector<Entry> entries;
-        int32_t selected = -1;
-    };
-
-    Map map;
-    int updates = 0, pauses = 0, runEnds = 0;
-};
-
 // The game harness: temporary documents folder, sample content, headless EGL, fixed 1/60 s
 // frames, fixed seed. The application is made and started; load() runs the loader to its end,
-// which starts a run without a menu.
+// which leaves the train standing in the menus, and starts a run from the menu.
 class StageRunTest : public ::testing::Test {
 protected:
     StageRunTest() : _stores(testsupport::contentDir(), _documents.path()), _game((float)kWidth, (float)kHeight) {}
@@ -117,14 +83,15 @@ protected:
         ASSERT_TRUE(_stage->getLoader()->empty());
         ASSERT_NE(_stage->getPlayer(), nullptr);
         _player = _stage->getPlayer();
+        ASSERT_NE(_stage->getMenu(), nullptr);
+        EXPECT_EQ(_stage->getState(), Stage::StateStanding) << "the loader's end enters the menus";
+        _stage->getMenu()->startRun();
         if (expectRun) {
-            ASSERT_EQ(_stage->getState(), Stage::StateRunning) << "without a menu the loader's end starts a run";
+            ASSERT_EQ(_stage->getState(), Stage::StateRunning) << "the menu starts the run";
         }
         _frames = 0;
     }
     void unload() {
-        if (_stage && _stage->_menu == &_menu)
-            _stage->_menu = nullptr;
         Application::destroyInstance();
         _app = nullptr;
         _stage = nullptr;
@@ -182,7 +149,6 @@ protected:
     Application* _app = nullptr;
     Stage* _stage = nullptr;
     ActorPlayer* _player = nullptr;
-    RecordingMenu _menu;
     int _frames = 0;
 };
 
@@ -192,7 +158,6 @@ TEST_F(StageRunTest, AutopilotRidesToTheDeadEndAndTheSameSeedRidesTheSame) {
     load(true);
     ASSERT_FALSE(HasFatalFailure());
     EXPECT_TRUE(_player->_autopilot);
-    _stage->_menu = &_menu;  // from here on: the results delay runs
     const Ride first = rideToCrash(kRideLimit);
     ASSERT_GT(first.crashFrame, 0) << "the autopilot never reached the meadow's dead end";
     EXPECT_GT(first.distance, 100.0f);
@@ -202,19 +167,17 @@ TEST_F(StageRunTest, AutopilotRidesToTheDeadEndAndTheSameSeedRidesTheSame) {
 
     // The crash moment happens once: one death camera, one countdown that fires after its delay.
     EXPECT_EQ(_stage->_cameraStacks._stacks[Stage::CameraDeath].size(), 1u);
+    // The run's end goes to the menu once, after the results delay: the menu takes the train
+    // out of the running state.
     const int crashFrame = _frames;
-    for (int i = 0; i < 150; ++i) {
+    EXPECT_EQ(_stage->getState(), Stage::StateRunning) << "a crash leaves the state to the menu";
+    for (int i = 0; i < 150 && _stage->getState() == Stage::StateRunning; ++i)
         frame();
-        if (_menu.runEnds)
-            break;
-    }
-    EXPECT_EQ(_menu.runEnds, 1);
+    EXPECT_EQ(_stage->getState(), Stage::StateStanding);
     EXPECT_NEAR(_frames - crashFrame, 90, 2) << "menu_results.showDelay of 1.5 s";
     for (int i = 0; i < 30; ++i)
         frame();
-    EXPECT_EQ(_menu.runEnds, 1);
     EXPECT_EQ(_stage->_cameraStacks._stacks[Stage::CameraDeath].size(), 1u);
-    EXPECT_EQ(_stage->getState(), Stage::StateRunning) << "a crash leaves the state to the menu";
 
     // A new stage, the same seed: the same ride.
     unload();
@@ -273,8 +236,6 @@ TEST_F(StageRunTest, PauseAndTheFreeCameraFreezeTheTrain) {
     ASSERT_FALSE(HasFatalFailure());
     for (int i = 0; i < 20; ++i)
         frame();
-    const int updates = _menu.updates;
-    _stage->_menu = &_menu;
     for (int mode = 0; mode < 2; ++mode) {
         if (mode == 0)
             _stage->setState(Stage::StatePaused);
@@ -297,12 +258,11 @@ TEST_F(StageRunTest, PauseAndTheFreeCameraFreezeTheTrain) {
             frame();
         EXPECT_GT(_player->_goods._distance, distance) << "moves again";
     }
-    EXPECT_GT(_menu.updates, updates + 40) << "the menu runs in every frame";
-    _stage->_menu = nullptr;
 }
 
 TEST_F(StageRunTest, AtTheOriginShiftTrainAndCameraKeepTheirRelation) {
-    load(false);
+    // Without the menus' camera, so that the run's camera is in place from the first frame.
+    load(false, 7, "[menu]\ncameraName = \"\"\n");
     ASSERT_FALSE(HasFatalFailure());
     // Past the first level, so the current level does not begin at the origin.
     for (int i = 0; i < 300 && _stage->getRoad()->getCurrentLevel()->getBeginMatrix().getTranslation().length() < 1;
@@ -332,21 +292,21 @@ TEST_F(StageRunTest, AtTheOriginShiftTrainAndCameraKeepTheirRelation) {
 }
 
 TEST_F(StageRunTest, ARunStartsOnAFallbackRegionOrNotAtAll) {
-    load(false);
+    load(false, 7, "[menu]\npages = { map }\n");
     ASSERT_FALSE(HasFatalFailure());
     // A region chosen in the menu that no set has: the configured start region.
-    _stage->_menu = &_menu;
-    _menu.map.entries = {{"nowhere", 1}};
-    _menu.map.selected = 0;
+    MenuMapExt02* map = _stage->getMenu()->getMapExt();
+    ASSERT_NE(map, nullptr);
+    map->_entries = {{"nowhere", 1}};
+    map->_selected = 0;
     _stage->resetRun();
     ASSERT_NE(_stage->getLevelGroupSet(), nullptr);
     EXPECT_EQ(_stage->getLevelGroupSet()->key, "regionMeadow");
     EXPECT_EQ(_stage->getState(), Stage::StateRunning);
     // A known region wins.
-    _menu.map.entries = {{"regionHills", 1}};
+    map->_entries = {{"regionHills", 1}};
     _stage->resetRun();
     EXPECT_EQ(_stage->getLevelGroupSet()->key, "regionHills");
-    _stage->_menu = nullptr;
     unload();
 
     // No start region configured: the first region.
@@ -356,13 +316,15 @@ TEST_F(StageRunTest, ARunStartsOnAFallbackRegionOrNotAtAll) {
     EXPECT_EQ(_stage->getLevelGroupSet()->key, "regionMeadow");
     unload();
 
-    // A start region that names nothing: the reset logs it and leaves no set (the loader's end then
-    // takes the first region); a reset later leaves the stage out of the running state.
+    // A start region that names nothing: the reset of the menus' entry logs it and leaves no set,
+    // so the menu's start cannot run; a reset later leaves the stage out of the running state.
     testsupport::captureLog();
     testsupport::clearLog();
-    load(false, 7, "[level]\nstartLevelSet = nowhere\n");
+    load(false, 7, "[level]\nstartLevelSet = nowhere\n", false);
     ASSERT_FALSE(HasFatalFailure());
     EXPECT_TRUE(testsupport::logContains("No level set for region() nor a start level set(nowhere)!"));
+    EXPECT_EQ(_stage->getLevelGroupSet(), nullptr);
+    EXPECT_NE(_stage->getState(), Stage::StateRunning);
     _stage->setState(Stage::StateStanding);
     testsupport::clearLog();
     _stage->resetRun();

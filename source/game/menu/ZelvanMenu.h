@@ -1,114 +1,232 @@
 #pragma once
-// What the stage asks of the menu controller. The screens themselves come later; until they do,
-// Menu::create gives none and the stage runs without a menu (every call below is guarded by the
-// stage). The extensions are optional faces of the menu: each getter returns null when the menu
-// has no such face.
+// The menu controller: the one owner of every screen. It keeps the panel container "menu" with
+// all panels, one behaviour (extension) per screen, a small world of menu actors with its particle
+// system, and the list of named events that page buttons bind to. Which panel is on screen is
+// decided here alone, through a queue of waiting panels and a back history of panel names; it
+// also shows the shared message box, colours progress bars and turns the game's moments (entering
+// the main menu, starting, restarting, continuing and pausing a run) into panel changes.
+//
+// The stage creates it once while it starts and drives it every frame. Main thread only.
 
 #include <cstdint>
+#include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "engine/math.h"
+#include "engine/online/StoreManager.h"
+#include "engine/render/PSParticleSystem.h"
+#include "engine/ui/UiEvent.h"
+
+class Panel;
+class View;
+class World;
 
 namespace Zelvan {
 
-class MenuOptionsExt {
-public:
-    virtual ~MenuOptionsExt() {}
-    virtual void setMusicOn(bool on) = 0;
-    virtual void setMusicVolume(int32_t volume) = 0;
-    virtual void setSoundOn(bool on) = 0;
-    virtual void setSoundVolume(int32_t volume) = 0;
-};
-
-// The shop's catalogue and purse (game/menu/ZelvanMenuShopExt.h).
+class MenuCreditsExt;
+class MenuHudExt;
+class MenuLoaderExt;
+class MenuMainExt;
+class MenuMapExt02;
+class MenuMissionExt;
+class MenuOptionsExt;
+class MenuPauseExt;
+class MenuResultsExt;
+class MenuReviveExt;
 class MenuShopExt;
+class MenuSurpriseExt;
+class MenuTutorialExt;
+class MenuWorldExt;
+class PanelContainer;
 
-class MenuHudExt {
-public:
-    virtual ~MenuHudExt() {}
-    virtual void setDebugVisible(bool visible) = 0;
-    virtual void queueMessage(const std::string& text) = 0;
-    virtual void showStargateEnter() = 0;
-    virtual void showStargateActivated() = 0;
-    virtual void showWordCompleted() = 0;
-    virtual void onNewWord() = 0;
-    virtual void showNewRecord() = 0;
-    virtual void showPlayerDeath() = 0;
-    virtual void setCoins(int32_t coins) = 0;
-    virtual void setDistance(int32_t distance) = 0;
-    virtual void setEnergy(float percent) = 0;
-    virtual void setBattery(float battery) = 0;
-    virtual void setBrake(float progress, float charge) = 0;
-    virtual void setBoostTime1(float percent) = 0;
-    virtual void setBoostTime2(float percent) = 0;
-    virtual void setBoostTime3(float percent) = 0;
-    virtual void setBoostTime4(float percent) = 0;
-    virtual void setBoostTime5(float percent) = 0;
-    virtual void setStargateActive(bool active) = 0;
-    virtual void setWord(const std::string& word, const std::string& missing) = 0;
-    virtual void setDebugLog(int32_t line, const std::string& text) = 0;
-    virtual void setDebugLevelSet(const std::string& name) = 0;
-    virtual void setDebugLevel(const std::string& name) = 0;
-};
+// The names of the menu's events, in the order of the event list (page files bind by these).
+#define ZELVAN_MENU_EVENTS(X)                                                                                   \
+    X(onTutorialStart) X(onMainStart) X(onMainOptions) X(onMainShop) X(onMainShopSelectCharacters)             \
+    X(onMainShopSelectTrains) X(onMainMap) X(onMainMissions) X(onMapBack) X(onMapTicket) X(onMapStart)          \
+    X(onMapSelect) X(onMapSelectLeft) X(onMapSelectRight) X(onMissionBack) X(onOptionsMusic) X(onOptionsSFX)    \
+    X(onOptionsTutorial) X(onOptionsGamecenter) X(onOptionsFacebook) X(onOptionsTwitter) X(onOptionsMorefun)    \
+    X(onOptionsKavelWeb) X(onOptionsRestorePurchases) X(onOptionsCredits) X(onOptionsBack) X(onCreditsBack)     \
+    X(onShopCoin2) X(onShopTicket2) X(onShopItem) X(onShopBank) X(onShopSelectBoosts)                           \
+    X(onShopSelectCharacters) X(onShopSelectTrains) X(onShopSelectSkin) X(onShopSelectBank) X(onShopBack)       \
+    X(onMessageYes) X(onMessageOk) X(onMessageNo) X(onHudPause) X(onHudRecord) X(onHudPlayerSelect)            \
+    X(onHudDebug) X(onReviveVideo) X(onReviveCoins) X(onReviveNo) X(onSurpriseboxOpen) X(onResultsCoin2)       \
+    X(onResultsMap) X(onResultsMissions) X(onResultsRestart) X(onResultsShop) X(onResultsExit)                 \
+    X(onResultsTwitter) X(onResultsPlayback) X(onResultsFacebook) X(onPauseBack) X(onPauseResume)              \
+    X(onPauseExit) X(onPauseRestart)
 
-class MenuLoaderExt {
+class Menu : private UiEventHandler, public IStoreHandler {
 public:
-    virtual ~MenuLoaderExt() {}
-    virtual void setProgress(float percent) = 0;
-    virtual void setText(const std::string& text) = 0;
-};
-
-// The world map: its continents (level group sets by name), which are unlocked, which is chosen.
-class MenuMapExt02 {
-public:
-    struct Entry {
-        std::string name;
-        int32_t flag = 0;  // 1: unlocked
+    // A named action of the menu; it holds the menu it acts on.
+    class MenuEvent : public UiEvent {
+    public:
+        MenuEvent(const char* eventName, Menu* menu) : UiEvent(eventName), _menu(menu) {}
+        Menu* _menu;
     };
-    virtual ~MenuMapExt02() {}
-    virtual const std::vector<Entry>& getEntries() const = 0;
-    // Null when none is selected.
-    virtual const Entry* getSelectedEntry() const = 0;
-    virtual void selectContinent(int32_t index) = 0;
-};
+#define ZELVAN_MENU_EVENT_CLASS(event)                                        \
+    class event##Event : public MenuEvent {                                   \
+    public:                                                                   \
+        explicit event##Event(Menu* menu) : MenuEvent(#event, menu) {}       \
+        void execute(View* view) override;                                    \
+    };
+    ZELVAN_MENU_EVENTS(ZELVAN_MENU_EVENT_CLASS)
+#undef ZELVAN_MENU_EVENT_CLASS
 
-class MenuMissionsExt {
-public:
-    virtual ~MenuMissionsExt() {}
-    virtual float getBestDistance() const = 0;
-};
+    // Gives the menu world's released emitters to the menu actors that hold them.
+    class ParticleEvent : public IPSEventHandler {
+    public:
+        void onEmitterReleased(PSEmitter* emitter, PSParticleSystem* system) override;
+        Menu* _menu = nullptr;
+    };
 
-class Menu {
-public:
-    // The menu controller; none until the screens exist.
-    static Menu* create() { return nullptr; }
-    virtual ~Menu() {}
+    // One panel on screen (the front of the queue) or waiting to replace it.
+    struct PanelEntry {
+        Panel* panel = nullptr;
+        bool back = false;
+    };
 
-    virtual void loadTitle() = 0;
-    virtual void showPanel(const std::string& name, int32_t mode) = 0;
-    virtual void loadPanels() = 0;
-    virtual void update(float dt) = 0;
-    virtual void enterMainMenu() = 0;
-    virtual void pauseRun() = 0;
-    virtual void showRunEnd() = 0;
-    virtual void touchBegan(int32_t finger, const Vector3& position) = 0;
-    virtual void touchMoved(int32_t finger, const Vector3& position) = 0;
-    virtual void touchEnded(int32_t finger, const Vector3& position) = 0;
+    // What an answer of the message box calls with the answer (1 for OK and Yes, 0 for No): a
+    // member operation of the menu (&Menu::closeMessage) or any callable taking the menu.
+    typedef std::function<void(Menu*, int32_t)> MessageAnswer;
+    // What runs when the rewarded video closes.
+    typedef std::function<void(Menu*)> Action;
 
-    virtual bool isAdsEnabled() const = 0;
-    virtual void setAdsEnabled(bool on) = 0;
-    virtual bool isRailsDebug() const = 0;
-    virtual void setRailsDebug(bool on) = 0;
-    // The text scale of the interface's world, which the game world copies.
-    virtual float getTextScale() const = 0;
+    enum MessageKind { MessageNoButtons = 0, MessageOk = 1, MessageYesNo = 2 };
 
-    virtual MenuOptionsExt* getOptionsExt() { return nullptr; }
-    virtual MenuShopExt* getShopExt() { return nullptr; }
-    virtual MenuHudExt* getHudExt() { return nullptr; }
-    virtual MenuLoaderExt* getLoaderExt() { return nullptr; }
-    virtual MenuMapExt02* getMapExt() { return nullptr; }
-    virtual MenuMissionsExt* getMissionsExt() { return nullptr; }
+    static Menu* create();
+    ~Menu() override;
+    Menu(const Menu&) = delete;
+    Menu& operator=(const Menu&) = delete;
+
+    // ---- Loading (the loader's steps) ----
+    void loadConfig(const std::string& prefix);
+    void loadTitle();
+    void loadPanels();
+
+    // ---- Panels ----
+    // False when there is no container or no panel of that name (nothing queued).
+    bool showPanel(const std::string& name, bool back);
+    bool goToPanel(const std::string& name, bool back);
+    bool goBack(bool back);
+    bool dropHistory();
+    // Caption and text are translated already; they are used as formats.
+    void showMessage(int32_t kind, const std::string& caption, const std::string& text, MessageAnswer answer);
+    // The answer that only returns to where the message came from.
+    void closeMessage(int32_t answer);
+    // Fill and colour value in percent.
+    void setProgressBar(Panel* panel, const std::string& itemName, float fill, float colourValue);
+    // The colour of a progress bar at a colour value in percent: red at 0, yellow at 50, green
+    // at 100 and above.
+    Vector4 progressColour(float colourValue) const;
+
+    // ---- Per frame ----
+    void touchBegan(int32_t finger, const Vector3& point);
+    void touchMoved(int32_t finger, const Vector3& point);
+    void touchEnded(int32_t finger, const Vector3& point);
+    void update(float dt);
+    // A panel change is under way: the front panel waits to leave or the next one to come.
+    bool isChangePending() const { return _panelQueue.size() >= 2; }
+
+    // ---- Run flow ----
+    void enterMainMenu();
+    void startRun();
+    void restartRun();
+    void continueRun();
+    void pauseRun();
+    void startTutorial();
+    // The crash countdown of a run has run out: revive, surprise box and results, as they apply.
+    void showRunEnd();
+
+    // ---- Accessors ----
+    bool isAdsEnabled() const { return _adsEnabled; }
+    void setAdsEnabled(bool on) { _adsEnabled = on; }
+    bool isRailsDebug() const { return _railsDebug; }
+    void setRailsDebug(bool on) { _railsDebug = on; }
+    // The interface world's text scale, which the game world copies.
+    float getTextScale() const;
+    const std::vector<UiEvent*>& getEvents() const { return events; }
+    PanelContainer* getPanelContainer() const { return _panelContainer; }
+    World* getMenuWorld() const { return _menuWorld; }
+    PSParticleSystem* getParticles() const { return _particles; }
+    // The name of the panel on screen; empty before the first.
+    std::string currentPanelName() const;
+    const std::deque<PanelEntry>& getPanelQueue() const { return _panelQueue; }
+    const std::vector<std::string>& getHistory() const { return _history; }
+    int32_t getCameraHandle() const { return _cameraHandle; }
+
+    MenuLoaderExt* getLoaderExt() const { return _loaderExt; }
+    MenuWorldExt* getWorldExt() const { return _worldExt; }
+    MenuTutorialExt* getTutorialExt() const { return _tutorialExt; }
+    MenuMainExt* getMainExt() const { return _mainExt; }
+    MenuOptionsExt* getOptionsExt() const { return _optionsExt; }
+    MenuCreditsExt* getCreditsExt() const { return _creditsExt; }
+    MenuShopExt* getShopExt() const { return _shopExt; }
+    MenuMapExt02* getMapExt() const { return _mapExt; }
+    MenuMissionExt* getMissionExt() const { return _missionExt; }
+    MenuHudExt* getHudExt() const { return _hudExt; }
+    MenuReviveExt* getReviveExt() const { return _reviveExt; }
+    MenuSurpriseExt* getSurpriseExt() const { return _surpriseExt; }
+    MenuResultsExt* getResultsExt() const { return _resultsExt; }
+    MenuPauseExt* getPauseExt() const { return _pauseExt; }
+
+    // ---- Fields ----
+    PanelContainer* _panelContainer = nullptr;
+    World* _menuWorld = nullptr;
+    PSParticleSystem* _particles = nullptr;  // made and destroyed through the menu world
+    ParticleEvent _particleEvent;
+    std::string _cameraName;
+    std::string _musicFile;
+    Vector4 _progressColour1{1, 0, 0, 1};
+    Vector4 _progressColour2{1, 1, 0, 1};
+    Vector4 _progressColour3{0, 1, 0, 1};
+    MenuLoaderExt* _loaderExt = nullptr;
+    MenuWorldExt* _worldExt = nullptr;
+    MenuTutorialExt* _tutorialExt = nullptr;
+    MenuMainExt* _mainExt = nullptr;
+    MenuOptionsExt* _optionsExt = nullptr;
+    MenuCreditsExt* _creditsExt = nullptr;
+    MenuShopExt* _shopExt = nullptr;
+    MenuMapExt02* _mapExt = nullptr;
+    MenuMissionExt* _missionExt = nullptr;
+    MenuHudExt* _hudExt = nullptr;
+    MenuReviveExt* _reviveExt = nullptr;
+    MenuSurpriseExt* _surpriseExt = nullptr;
+    MenuResultsExt* _resultsExt = nullptr;
+    MenuPauseExt* _pauseExt = nullptr;
+    int32_t _cameraHandle = 0;
+    std::deque<PanelEntry> _panelQueue;
+    std::vector<std::string> _history;
+    View* _purchaseView = nullptr;
+    MessageAnswer _messageAnswer;
+    bool _adsEnabled = true;
+    bool _tutorialDue = true;
+    int32_t _rateGameNum = 5;
+    int32_t _startCount = 0;
+    bool _reviveAvailable = true;
+    bool _offerShown = false;
+    bool _recording = false;
+    bool _recordingPaused = false;
+    bool _recordingAvailable = false;
+    Action _afterVideo;
+    bool _railsDebug = false;
+
+#define ZELVAN_MENU_EVENT_MEMBER(event) event##Event _##event{this};
+    ZELVAN_MENU_EVENTS(ZELVAN_MENU_EVENT_MEMBER)
+#undef ZELVAN_MENU_EVENT_MEMBER
+
+private:
+    Menu();
+    void init();
+    // Calls the stored answer once: it is taken and cleared first, so an answer that shows a new
+    // message keeps that message's answer.
+    void answerMessage(int32_t answer);
+    // Shows a panel now and notes the screen change.
+    void presentPanel(const PanelEntry& entry);
+    // Clears the control's input edges, so the touch that changed the panel does not act again.
+    void resetInputEdges();
+    // Lets the panels know whether a change is pending (views then take no touches).
+    void updateTouchGate();
 };
 
 }  // namespace Zelvan

@@ -164,4 +164,12 @@ void Control::releaseAll() {
     _tilt = 0.0f;
 }
 
+void Control::beginFrame() {
+    for (InputFinger& f : _inputFingers) {
+        f._began = 0;
+        f._ended = 0;
+        f._endPending = 0;
+    }
+}
+
 }  // namespace Zelvan

@@ -59,6 +59,9 @@ public:
     void updateFingers(float dt);
     // Lifts every finger at once (the interface took over the screen); the tilt returns to 0.
     void releaseAll();
+    // Forgets the pressed and released edges of every finger: the interface changed
+    // screen, and the touch that changed it must not act on the next one.
+    void beginFrame();
 
     const InputFinger& finger(int index) const { return _inputFingers[index]; }
 

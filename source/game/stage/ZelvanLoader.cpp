@@ -22,6 +22,8 @@
 #include "game/actors/ZelvanActorPlayer.h"
 #include "game/actors/ZelvanBoost.h"
 #include "game/menu/ZelvanMenu.h"
+#include "game/menu/ZelvanMenuHudExt.h"
+#include "game/menu/ZelvanMenuOptionsExt.h"
 #include "game/menu/ZelvanMenuShopExt.h"
 #include "game/stage/ZelvanStage.h"
 #include "game/track/ZelvanAtmosphere.h"
@@ -81,7 +83,7 @@ bool LoadBegin::load() {
     Stage* stage = Stage::get();
     if (stage && stage->getMenu()) {
         stage->getMenu()->loadTitle();
-        stage->getMenu()->showPanel("loading", 0);
+        stage->getMenu()->showPanel("loading", false);
     }
     return true;
 }

@@ -24,6 +24,8 @@
 #include "engine_game/World.h"
 #include "game/ZelvanWords.h"
 #include "game/menu/ZelvanMenu.h"
+#include "game/menu/ZelvanMenuHudExt.h"
+#include "game/menu/ZelvanMenuMapExt02.h"
 #include "game/actors/ZelvanActorPlayer.h"
 #include "game/actors/ZelvanPlayerGoods.h"
 #include "game/stage/ZelvanLoader.h"

@@ -18,6 +18,8 @@
 #include "game/ZelvanTexts.h"
 #include "game/ZelvanWords.h"
 #include "game/menu/ZelvanMenu.h"
+#include "game/menu/ZelvanMenuHudExt.h"
+#include "game/menu/ZelvanMenuMissionExt.h"
 #include "game/menu/ZelvanMenuShopExt.h"
 #include "game/track/ZelvanAtmosphere.h"
 #include "game/actors/ZelvanActorItem.h"
@@ -284,7 +286,7 @@ void Stage::updatePickups() {
         _road->checkCollisions(_world, player, _stageCamera);
 
     // 10. A new record, announced once: afterwards the last distance stays above the best.
-    MenuMissionsExt* missions = _menu ? _menu->getMissionsExt() : nullptr;
+    MenuMissionExt* missions = _menu ? _menu->getMissionExt() : nullptr;
     const float best = missions ? missions->getBestDistance() : 0.0f;
     if (!(_lastDistance > best)) {
         if (best < goods._distance && best > 0)

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "engine/ConfigStore.h"
-#include "engine/online/SocialPlatform.h"
 #include "engine/clock.h"
+#include "engine/online/SocialPlatform.h"
 #include "engine/render/PSParticleSystem.h"
 #include "engine/utils.h"
 #include "engine_game/Camera.h"
@@ -18,6 +18,7 @@
 #include "game/actors/ZelvanActorItem.h"
 #include "game/actors/ZelvanActorPlayer.h"
 #include "game/menu/ZelvanMenu.h"
+#include "game/menu/ZelvanMenuMapExt02.h"
 #include "game/menu/ZelvanMenuShopExt.h"
 #include "game/stage/ZelvanControl.h"
 #include "game/stage/ZelvanGameModes.h"

@@ -16,6 +16,8 @@
 #include "game/actors/ZelvanActorPlayer.h"
 #include "game/actors/ZelvanObjectTree.h"
 #include "game/menu/ZelvanMenu.h"
+#include "game/menu/ZelvanMenuHudExt.h"
+#include "game/menu/ZelvanMenuLoaderExt.h"
 #include "game/stage/ZelvanControl.h"
 #include "game/stage/ZelvanGameModes.h"
 #include "game/stage/ZelvanLoader.h"

@@ -1,0 +1,10 @@
+#include "game/menu/ZelvanMenuCreditsExt.h"
+
+namespace Zelvan {
+
+MenuCreditsExt::MenuCreditsExt(const std::string& name, Panel* panel) {
+    _name = name;
+    _panel = panel;
+}
+
+}  // namespace Zelvan

@@ -1,0 +1,21 @@
+#pragma once
+// The credits screen. Its behaviour comes later: for now the menu controller only attaches it to
+// its panel.
+
+#include <cstdint>
+#include <string>
+
+#include "game/menu/ZelvanMenuExtension.h"
+
+class Panel;
+
+namespace Zelvan {
+
+class MenuCreditsExt : public MenuExtension {
+public:
+    MenuCreditsExt(const std::string& name, Panel* panel);
+
+    Panel* _panel = nullptr;
+};
+
+}  // namespace Zelvan

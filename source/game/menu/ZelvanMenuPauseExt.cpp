@@ -1,0 +1,10 @@
+#include "game/menu/ZelvanMenuPauseExt.h"
+
+namespace Zelvan {
+
+MenuPauseExt::MenuPauseExt(const std::string& name, Panel* panel) {
+    _name = name;
+    _panel = panel;
+}
+
+}  // namespace Zelvan
