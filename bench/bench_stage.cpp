@@ -9,7 +9,8 @@
 // level, the steady state.
 //
 // ZELVAN_TRACE_ALLOCS=1 in the environment prints the call stacks of the allocations of the
-// steady frames (=all: of every measured frame) after the frame benchmark.
+// steady frames after the frame benchmark (=all: of every measured frame; =appends: of the
+// level-append frames of the second half of the run).
 
 #include <benchmark/benchmark.h>
 
@@ -182,6 +183,9 @@ void BM_StageFrame(benchmark::State& state) {
     const char* traceSetting = std::getenv("ZELVAN_TRACE_ALLOCS");
     const bool trace = traceSetting && *traceSetting && std::string(traceSetting) != "0";
     const bool traceAll = trace && std::string(traceSetting) == "all";
+    // =appends: only the level-append frames of the second half of the run, once the pools of
+    // level items and proxies have mostly grown.
+    const bool traceAppends = trace && std::string(traceSetting) == "appends";
     benchalloc::countOnlyThisThread();
     testsupport::TempDir documents;
     testsupport::ScopedStores stores(testsupport::contentDir(), documents.path());
@@ -246,7 +250,7 @@ void BM_StageFrame(benchmark::State& state) {
         }
         all.add(ms, made);
         (appended ? appending : steady).add(ms, made);
-        if (appended && trace && !traceAll)
+        if (trace && !traceAll && (traceAppends ? !appended || all.frames < kMeasuredFrames / 2 : appended))
             benchalloc::traceRewind(traced);
     }
     if (trace) {
