@@ -159,7 +159,7 @@ TEST_F(LevelSkins, SampleSkinsReplaceAndRestoreTheRails) {
     LevelSkin& classic = *skins[0];
     LevelSkin& goldSkin = *skins[1];
     EXPECT_EQ(classic._key, "skin_classic");
-    EXPECT_EQ(classic._name, "#skin_classic");
+    EXPECT_EQ(classic._name, "skin_classic");
     EXPECT_FALSE(goldSkin.isEmpty());
     EXPECT_EQ(goldSkin._newMaterial, gold);
 

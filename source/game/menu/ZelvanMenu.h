@@ -21,17 +21,8 @@ public:
     virtual void setSoundVolume(int32_t volume) = 0;
 };
 
-class MenuShopExt {
-public:
-    virtual ~MenuShopExt() {}
-    virtual void reload() = 0;
-    virtual void setItemState(const std::string& name, int32_t state) = 0;
-    virtual void selectItemByName(const std::string& name) = 0;
-    virtual void setCoins(uint32_t coins) = 0;
-    virtual void setTickets(uint32_t tickets) = 0;
-    // False when the shop has no item of that name; otherwise its level (negative: not owned).
-    virtual bool describeItem(const std::string& name, int32_t& level) = 0;
-};
+// The shop's catalogue and purse (game/menu/ZelvanMenuShopExt.h).
+class MenuShopExt;
 
 class MenuHudExt {
 public:

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "engine/online/SocialPlatform.h"
 #include "engine/ConfigStore.h"
 #include "engine/file.h"
 #include "engine/random.h"
@@ -238,9 +239,7 @@ void Application::OnUpdate() {
 }
 
 bool Application::OnOpenURL(const char* url, const char* sourceApplication) {
-    // The social platform answers here once it exists.
-    (void)url, (void)sourceApplication;
-    return false;
+    return SocialPlatform::instance().facebookHandleOpenURL(url ? url : "", sourceApplication ? sourceApplication : "");
 }
 
 void Application::OnAccelerometer(const AccelerometerSample& sample) {

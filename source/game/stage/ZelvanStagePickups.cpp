@@ -18,6 +18,7 @@
 #include "game/ZelvanTexts.h"
 #include "game/ZelvanWords.h"
 #include "game/menu/ZelvanMenu.h"
+#include "game/menu/ZelvanMenuShopExt.h"
 #include "game/track/ZelvanAtmosphere.h"
 #include "game/actors/ZelvanActorItem.h"
 #include "game/actors/ZelvanActorPlayer.h"
@@ -155,8 +156,9 @@ Boost* Stage::giftBoost(ActorItemGift* gift) {
         return nullptr;
     // A gift naming a shop item gives the boost of that item's level.
     MenuShopExt* shop = _menu ? _menu->getShopExt() : nullptr;
-    int32_t level = 0;
-    if (!gift->_shopUpdateName.empty() && shop && shop->describeItem(gift->_shopUpdateName, level)) {
+    MenuShopExt::ItemInfo info;
+    if (!gift->_shopUpdateName.empty() && shop && shop->describeItem(info, gift->_shopUpdateName)) {
+        const int32_t level = info.level;
         const size_t last = gift->_boosts.size() - 1;
         const size_t index = level < 0 ? 0 : std::min((size_t)level, last);
         return _boostContainer->acquire(gift->_boosts[index]);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/ConfigStore.h"
+#include "engine/online/SocialPlatform.h"
 #include "engine/clock.h"
 #include "engine/render/PSParticleSystem.h"
 #include "engine/utils.h"
@@ -17,6 +18,7 @@
 #include "game/actors/ZelvanActorItem.h"
 #include "game/actors/ZelvanActorPlayer.h"
 #include "game/menu/ZelvanMenu.h"
+#include "game/menu/ZelvanMenuShopExt.h"
 #include "game/stage/ZelvanControl.h"
 #include "game/stage/ZelvanGameModes.h"
 #include "game/stage/ZelvanStage.h"
@@ -189,13 +191,13 @@ void Stage::applyPurchases() {
     MenuShopExt* shop = _menu ? _menu->getShopExt() : nullptr;
     if (!player || !shop)
         return;
-    int32_t level = 0;
-    if (shop->describeItem("zelvan_boost_brake", level))
-        player->_brakeLevel = level < 0 ? 0 : level;
+    MenuShopExt::ItemInfo info;
+    if (shop->describeItem(info, "zelvan_boost_brake"))
+        player->_brakeLevel = info.level < 0 ? 0 : info.level;
     else
         player->_brakeLevel = 0;
-    if (shop->describeItem("zelvan_double_coins", level))
-        player->_goods.get("coins")._multiplier = level >= 0 ? 2.0f : 1.0f;
+    if (shop->describeItem(info, "zelvan_double_coins"))
+        player->_goods.get("coins")._multiplier = info.level >= 0 ? 2.0f : 1.0f;
 }
 
 void Stage::setMusicTrack(const std::string& file) {
@@ -293,7 +295,7 @@ void Stage::clearItemsAhead(ActorPlayer* player) {
 void Stage::onPause() {
     if (_menu && (!_actorPlayer || !_actorPlayer->isCrashed()))
         _menu->pauseRun();
-    // The profile is saved by the online services, which this build does not have yet.
+    SocialPlatform::instance().saveProfile();
 }
 
 void Stage::onResume() { Clock::tick(frameTime()); }

@@ -1,0 +1,73 @@
+#include "game/menu/ZelvanMenuExtension.h"
+
+#include "engine/ConfigStore.h"
+#include "engine/utils.h"
+#include "engine_game/Object.h"
+#include "engine_game/Scene.h"
+#include "engine_game/Transform.h"
+#include "game/actors/ZelvanActorAnimator.h"
+#include "game/actors/ZelvanActorMenu.h"
+#include "game/menu/ZelvanPanel.h"
+#include "game/menu/ZelvanPanelItem.h"
+
+namespace Zelvan {
+
+namespace {
+const char* const kSource = "source/game/menu/ZelvanMenuExtension.cpp";
+}
+
+ActorMenu* MenuExtension::createMenuActor(Scene* scene, PSParticleSystem* particles, const std::string& prefix,
+                                          LevelSkin* skin) {
+    XAssert(scene ? 1 : 0, "scene", kSource, __LINE__);
+    if (!scene)
+        return nullptr;
+    const ConfigStore& config = ConfigStore::instance();
+    const std::string file = config.getString(prefix + ".objectFile", "");
+    if (file.empty())
+        return nullptr;
+    ObjectPool* pool = scene->getObjectPool(file);
+    Object* instance = pool ? pool->acquire(0) : nullptr;
+    if (!instance) {
+        Logger::error("%s.object (%s) not found!", prefix.c_str(), file.c_str());
+        XAssert(0, "false", kSource, __LINE__);
+        return nullptr;
+    }
+    ActorMenu* actor = dynamic_cast<ActorMenu*>(instance);
+    XAssert(actor ? 1 : 0, "actorMenu", kSource, __LINE__);
+    if (!actor) {
+        pool->release(instance);
+        return nullptr;
+    }
+    actor->setActive(true);
+    actor->_pool = pool;
+    actor->setParticleSystem(particles);
+    actor->applyDescriptionTransforms();
+    const Vector3 rows[3] = {Vector3(1, 0, 0), Vector3(0, 1, 0), Vector3(0, 0, 1)};
+    actor->setTransform(rows, Vector3(0, 0, 0), Vector3(1, 1, 1));
+    actor->applyMenuLook(prefix);
+    actor->setSkin(skin);
+    actor->stopAnimations();
+    const std::string anim = config.getString(prefix + ".menuAnim", "");
+    if (!anim.empty() && actor->_animator)
+        actor->_animator->play(anim, -1.0f);
+    return actor;
+}
+
+PanelItem* MenuExtension::cloneItem(Panel* panel, PanelItem* templateItem) {
+    if (!panel || !templateItem)
+        return nullptr;
+    PanelItem* item = panel->cloneItem(templateItem->getKey());
+    if (!item)
+        return nullptr;
+    const Matrix4& world = templateItem->getNode()->_transform->_world;
+    // The template's world axes, scale included: the copy is of the same object.
+    Vector3 rows[3];
+    for (int i = 0; i < 3; ++i)
+        rows[i] = world.row3(i);
+    Object* node = item->getNode();
+    node->_transform->setWorld(rows, world.getTranslation());
+    node->updateTransform();
+    return item;
+}
+
+}  // namespace Zelvan

@@ -1,0 +1,35 @@
+#pragma once
+// The base of every screen behaviour of the menu, with two helpers several screens share:
+// a menu actor made from configuration and an extra copy of a panel item.
+
+#include <string>
+
+#include "game/menu/ZelvanPanelExtension.h"
+
+class Panel;
+class PanelItem;
+class PSParticleSystem;
+class Scene;
+
+namespace Zelvan {
+
+class ActorMenu;
+class LevelSkin;
+
+class MenuExtension : public PanelExtension {
+public:
+    MenuExtension() = default;
+    explicit MenuExtension(const std::string& name) : PanelExtension(name) {}
+
+    // The actor of prefix + ".objectFile" taken from the scene's pool, active, bound to the
+    // particle system, at the origin, with its menu look and the skin (may be null), its
+    // animations stopped and prefix + ".menuAnim" played when set. Null for an empty
+    // ".objectFile"; a file that gives no instance, or no menu actor, stops the program.
+    static ActorMenu* createMenuActor(Scene* scene, PSParticleSystem* particles, const std::string& prefix,
+                                      LevelSkin* skin);
+    // A copy of the template item appended to the panel, placed where the template node is in
+    // the world; null for a null template or when no copy can be made.
+    static PanelItem* cloneItem(Panel* panel, PanelItem* templateItem);
+};
+
+}  // namespace Zelvan
