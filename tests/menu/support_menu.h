@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -29,8 +30,13 @@ namespace menutest {
 class CountingEvent : public UiEvent {
 public:
     explicit CountingEvent(const char* name) : UiEvent(name) {}
-    void execute(View*) override { ++runs; }
+    void execute(View*) override {
+        ++runs;
+        if (action)
+            action();
+    }
     int runs = 0;
+    std::function<void()> action;  // run after counting, when set
 };
 
 // The events the fixture pages bind: every button's "onTouchUpInside" and the start button's
@@ -39,6 +45,7 @@ class RecordingHandler : public UiEventHandler {
 public:
     RecordingHandler();
     int runs(const std::string& name) const;
+    CountingEvent* event(const std::string& name) const;
     void clear();
     std::vector<std::unique_ptr<CountingEvent>> owned;
 };

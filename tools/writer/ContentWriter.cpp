@@ -4,6 +4,7 @@
 #include "TrackContent.h"
 #include "AtmoContent.h"
 #include "LevelContent.h"
+#include "PageContent.h"
 #include "PlayerContent.h"
 
 #include <algorithm>
@@ -543,6 +544,7 @@ std::vector<ContentFile> demoContent() {
     for (ContentFile& f : levelActorContent()) files.push_back(std::move(f));
     for (ContentFile& f : levelContent()) files.push_back(std::move(f));
     for (ContentFile& f : playerContent()) files.push_back(std::move(f));
+    for (ContentFile& f : pageContent()) files.push_back(std::move(f));
     return files;
 }
 

@@ -191,6 +191,9 @@ void Panel::hide(bool forward) {
 }
 
 bool Panel::isActive() const {
+    // A panel on its way out takes no more touches, even while its items still stand.
+    if (!_shown)
+        return false;
     bool anyAutomatic = false;
     for (PanelItem* item : _items) {
         if (!item->isAutomatic())
@@ -200,7 +203,7 @@ bool Panel::isActive() const {
             return true;
     }
     // Nothing animates such a panel in: it is settled as soon as it is shown.
-    return !anyAutomatic && _shown;
+    return !anyAutomatic;
 }
 
 bool Panel::isVisible() const {
@@ -263,13 +266,17 @@ bool Panel::touchBegan(int32_t finger, const Vector3& point) {
     _scrollView = nullptr;
     _dragged = false;
     _touchPoint = p;
-    _touchedView = hitTest(p);
-    if (_touchedView) {
-        _touchedView->touchBegan(p);
+    View* view = hitTest(p);
+    _touchedView = view;
+    if (view) {
+        view->touchBegan(p);
+        // The down event may have hidden the panel, which forgets the touch.
+        if (_touchedView != view)
+            return true;
         // The drag goes to the scrolling content that holds the view; a button's down event has
         // run once already and does not run again for it.
-        _scrollView = _touchedView->nearestScrollView();
-        if (_scrollView && _scrollView != _touchedView)
+        _scrollView = view->nearestScrollView();
+        if (_scrollView && _scrollView != view)
             _scrollView->touchBegan(p);
     }
     for (Zelvan::PanelExtension* e : _extensions) {

@@ -2,6 +2,7 @@
 
 #include "engine/ConfigStore.h"
 #include "engine/render/RenderTarget.h"
+#include "engine/ui/Page.h"
 #include "game/menu/ZelvanPanel.h"
 #include "game/menu/ZelvanPanelItem.h"
 
@@ -104,29 +105,30 @@ bool PanelContainer::setItemVisible(const std::string& panel, const std::string&
     return true;
 }
 
+// The touch operations walk the list by index: an event a touch runs may load more panels.
 bool PanelContainer::touchBegan(int32_t finger, const Vector3& point) {
     bool result = false;
-    for (Panel* panel : _panels)
-        result = panel->isActive() ? panel->touchBegan(finger, point) : false;
+    for (size_t i = 0; i < _panels.size(); ++i)
+        result = _panels[i]->isActive() ? _panels[i]->touchBegan(finger, point) : false;
     return result;
 }
 
 bool PanelContainer::touchMoved(int32_t finger, const Vector3& point) {
     bool result = false;
-    for (Panel* panel : _panels) {
-        result = panel->isActive();
+    for (size_t i = 0; i < _panels.size(); ++i) {
+        result = _panels[i]->isActive();
         if (result)
-            panel->touchMoved(finger, point);
+            _panels[i]->touchMoved(finger, point);
     }
     return result;
 }
 
 bool PanelContainer::touchEnded(int32_t finger, const Vector3& point) {
     bool result = false;
-    for (Panel* panel : _panels) {
-        result = panel->isActive();
+    for (size_t i = 0; i < _panels.size(); ++i) {
+        result = _panels[i]->isActive();
         if (result)
-            panel->touchEnded(finger, point);
+            _panels[i]->touchEnded(finger, point);
     }
     return result;
 }
@@ -138,9 +140,14 @@ void PanelContainer::setChangePending(bool pending) {
 }
 
 void PanelContainer::update(float dt) {
-    for (Panel* panel : _panels)
-        if (panel->isVisible())
+    for (Panel* panel : _panels) {
+        // A hidden panel whose page is still on screen gets one more update, which takes the
+        // page off screen and tells its extensions (a panel without automatic items stops
+        // being visible the moment it is hidden).
+        const Page* page = panel->getPage();
+        if (panel->isVisible() || (page && page->_shown))
             panel->update(dt);
+    }
     UIObject::update();
     if (_particleSystem) {
         _particleSystem->update(dt, getCamera());
