@@ -1,7 +1,7 @@
 #pragma once
-// The world map: its continents (level group sets by name), which are unlocked and which is
-// chosen. Only what the stage and the menu controller call exists so far: the list stays empty
-// until the map loads its continents, so the stage starts on its configured start region.
+// The world map: its continents (level group sets by name), which are unlocked and which is chosen.
+// Only what the stage and the menu controller call exists so far: the list stays empty until the
+// map loads its continents, so the stage starts on its configured start region.
 
 #include <cstdint>
 #include <string>

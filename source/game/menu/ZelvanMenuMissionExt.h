@@ -1,6 +1,6 @@
 #pragma once
-// The missions screen and the player's best distance. Only what the stage and the menu
-// controller call exists so far; each call does nothing yet.
+// The missions screen and the player's best distance. Only what the stage and the menu controller
+// call exists so far; each call does nothing yet.
 
 #include <cstdint>
 #include <string>
