@@ -215,6 +215,14 @@ TEST_F(HudTest, DirectCallsDriveLabelsBoostsWordBrakeAndDebug) {
     EXPECT_EQ(MenuHudExt::collectedLetters("train", "rin"), "ta");
     EXPECT_EQ(MenuHudExt::collectedLetters("Banana", "an"), "Bana");
     EXPECT_EQ(text("hud", "word", 0) + text("hud", "word", 1) + text("hud", "word", 4), "TRN");
+    // Orange: collected; white: still missing.
+    auto colours = [&] {
+        std::string out;
+        for (int i = 0; i < 5; ++i)
+            out += word->getNamedNodes()[i].node->_color.y < 0.75f ? 'o' : 'w';
+        return out;
+    };
+    EXPECT_EQ(colours(), "owoww");
     EXPECT_TRUE(nodeShown(word, "letter04"));
     EXPECT_FALSE(nodeShown(word, "letter05")) << "places beyond the word are hidden";
     const float waitBefore = _hud->_wordWait._remaining;
@@ -223,6 +231,10 @@ TEST_F(HudTest, DirectCallsDriveLabelsBoostsWordBrakeAndDebug) {
     EXPECT_LT(_hud->_wordWait._remaining, waitBefore) << "no change: the wait goes on";
     _hud->setWord("train", "ri");
     EXPECT_FLOAT_EQ(_hud->_wordWait._remaining, _hud->_wordWait._duration) << "a new letter restarts the wait";
+    EXPECT_EQ(colours(), "owowo");
+    // A word with a letter twice: only as many places turn as letters were collected.
+    _hud->setWord("otto", "to");
+    EXPECT_EQ(colours().substr(0, 4), "ooww");
     for (int i = 0; i < 70; ++i)
         _hud->update(kDt);
     EXPECT_FALSE(wanted("word"));
