@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -363,6 +364,30 @@ TEST_F(HudTest, TheReviveCountdownRunsAndDeclinesTheOfferWhenItEnds) {
     EXPECT_EQ(shown, std::vector<std::string>({"5", "4", "3", "2", "1", "0"}));
     EXPECT_FALSE(_revive->_counting);
     EXPECT_TRUE(reaches("results")) << "the offer declined: the next run-end screen";
+}
+
+TEST_F(HudTest, AReviveCountdownWithoutDurationLeavesAtOnce) {
+    load("[menu_revive_extension]\nduration = 0\n");
+    ASSERT_FALSE(HasFatalFailure());
+    startRun();
+    ASSERT_FALSE(HasFatalFailure());
+    _menu->showRunEnd();
+    EXPECT_TRUE(reaches("results")) << "an offer that never counts down must not wait for ever";
+    EXPECT_FALSE(_revive->_counting);
+    const std::vector<std::string>& seen = runReport().screensVisited;
+    EXPECT_NE(std::find(seen.begin(), seen.end(), "revive"), seen.end());
+}
+
+TEST_F(HudTest, AMenuFigureThatCannotBeMadeIsLoggedAndLeftOut) {
+    load("[badFigure]\nobjectFile = objects/menu/no_such_figure.object\n");
+    ASSERT_FALSE(HasFatalFailure());
+    MenuShopExt* shop = _menu->getShopExt();
+    ASSERT_TRUE(shop && shop->_scene);
+    testsupport::LogCapture log;
+    EXPECT_EQ(MenuExtension::createMenuActor(shop->_scene, nullptr, "badFigure", nullptr), nullptr);
+    EXPECT_TRUE(log.contains("no_such_figure")) << log.all();
+    EXPECT_EQ(MenuExtension::createMenuActor(nullptr, nullptr, "badFigure", nullptr), nullptr);
+    EXPECT_TRUE(log.contains("no scene")) << log.all();
 }
 
 TEST(HudTexts, ThePriceTakesThePlaceOfTheFirstStringConversionOnly) {
