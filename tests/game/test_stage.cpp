@@ -14,6 +14,7 @@
 #include "TestSupport.h"
 #include "engine/ConfigStore.h"
 #include "engine/clock.h"
+#include "engine/online/SocialPlatform.h"
 #include "engine/random.h"
 #include "engine/render/Render.h"
 #include "engine/render/ResourceManager.h"
@@ -21,11 +22,13 @@
 #include "game/actors/ZelvanActorCharacter.h"
 #include "game/actors/ZelvanActorPlayer.h"
 #include "game/menu/ZelvanMenu.h"
+#include "game/menu/ZelvanMenuShopExt.h"
 #include "game/stage/ZelvanApplication.h"
 #include "game/stage/ZelvanControl.h"
 #include "game/stage/ZelvanLoader.h"
 #include "game/stage/ZelvanStage.h"
 #include "game/track/ZelvanLevelSet.h"
+#include "game/track/ZelvanLevelSkin.h"
 #include "game/track/ZelvanRoad.h"
 
 using namespace Zelvan;
@@ -142,11 +145,16 @@ TEST_F(StageTest, LoadsTheWholeGameAndStartsARunOnTheStartSet) {
         if (e.find("[SoundInterface::playMusic] cannot play") == std::string::npos)
             errors.push_back(e);
     EXPECT_TRUE(errors.empty()) << (errors.empty() ? std::string() : errors.front());
+    // The social platform with the player's profile from the documents folder.
+    ASSERT_NE(SocialPlatform::instance().getMyProfile(), nullptr);
+    EXPECT_TRUE(SocialPlatform::instance().isLoaded());
+    EXPECT_EQ(SocialPlatform::instance().profileStore().path(), documents.file("player.profile"));
 
     for (int i = 0; i < 30; ++i)
         frame(app);
     EXPECT_EQ(app->OnAppTerminate(), 0);
     EXPECT_EQ(Stage::get(), nullptr);
+    EXPECT_TRUE(testsupport::readFile(documents.file("player.profile")).size() > 0) << "saved at shutdown";
 }
 
 // Teardown gives back every render target the stage made and frees the camera's body before the
@@ -243,6 +251,44 @@ TEST_F(StageTest, InputReachesTheControlFiniteWhateverTheScreen) {
     app->OnAccelerometer(sample);
     game.width = kWidth;
     game.height = kHeight;
+}
+
+// The shop's catalogue over the characters, trains and skins the stage loaded: its start items
+// owned and selected as the last load step marks them, and a character chosen in the shop
+// becomes the stage's when the shop has left the screen.
+TEST_F(StageTest, ShopSelectionBecomesTheStagesWhenTheShopCloses) {
+    Application* app = start();
+    load(app);
+    Stage* stage = Stage::get();
+    ASSERT_NE(stage->getCharacter(), nullptr);
+    ASSERT_NE(stage->getPlayer(), nullptr);
+    ASSERT_NE(stage->getSkin(), nullptr);
+
+    MenuShopExt shop("menu_shop_extension", nullptr, nullptr, nullptr);
+    shop.reload();
+    for (const std::string& name : {stage->getCharacter()->_prefix, stage->getPlayer()->_playerName,
+                                    stage->getSkin()->_name}) {
+        EXPECT_EQ(shop.setItemState(name, 1), 1) << name;
+        EXPECT_EQ(shop.selectItemByName(name), 1) << name;
+    }
+    EXPECT_EQ(shop._characterKey, "charFox");
+    EXPECT_EQ(shop.findListIndex("charBear"), shop._characters.last);
+
+    shop.onHidden();  // nothing chosen: the stage keeps its own
+    EXPECT_EQ(stage->getCharacter()->_prefix, "charFox");
+
+    ASSERT_EQ(shop.selectItemByName("charBear"), 1);
+    ASSERT_EQ(shop.selectItemByName("skin_gold"), 1);
+    shop.onHidden();
+    EXPECT_EQ(stage->getCharacter()->_prefix, "charBear");
+    EXPECT_EQ(stage->getSkin()->_key, "skin_gold");
+    EXPECT_EQ(stage->getPlayer()->_playerName, "trainRed");
+
+    // Trains go by their configuration names as well.
+    ASSERT_EQ(shop.selectItemByName("trainBlue"), 1);
+    shop.onHidden();
+    EXPECT_EQ(stage->getPlayer()->_playerName, "trainBlue");
+    frame(app);
 }
 
 TEST(Application, InterfaceAndContentScaleByDeviceClass) {

@@ -9,6 +9,9 @@
 
 #include "TestSupport.h"
 #include "engine/ConfigStore.h"
+#include "engine/FileBuffer.h"
+#include "engine/online/ProfileChunk.h"
+#include "engine/online/SocialPlatform.h"
 #include "game/ZelvanTexts.h"
 #include "game/menu/ZelvanMenuShopExt.h"
 
@@ -310,11 +313,34 @@ TEST_F(ShopCatalogue, StoreCreditGrantsRealMoneyPacksOnly) {
     EXPECT_EQ(noads.canBuy, 0);
     EXPECT_EQ(shop.creditItemByName("zelvan_noads"), 0);
 
-    // The store never hands out what is sold for coins.
+    // The store never hands out what is sold for coins, and nothing is granted twice.
     for (const char* name : {"zelvan_ticket", "shopMagnet", "charBear", "zelvan_nothing"})
         EXPECT_EQ(shop.creditItemByName(name), 0) << name;
     EXPECT_EQ(shop.getCoins(), 2500);
     EXPECT_EQ(shop.getTickets(), 6);
+}
+
+// A credit of the store is saved with the profile at once; a coin purchase leaves that to its
+// caller.
+TEST_F(ShopCatalogue, StoreCreditSavesTheProfile) {
+    struct CountingChunk : IProfileChunk {
+        void onSave(const std::string&, FileBuffer&) override { ++saves; }
+        void onLoad(const std::string&, FileBuffer&) override {}
+        int saves = 0;
+    } chunk;
+    SocialPlatform::instance().registerChunk("shop_test", &chunk, false);
+    loadSample();
+    MenuShopExt shop("menu_shop_extension", nullptr, nullptr, nullptr);
+    shop.reload(sampleRoster());
+    shop.setCoins(1000);
+
+    EXPECT_EQ(shop.buyItemByName("zelvan_ticket"), 1);
+    EXPECT_EQ(chunk.saves, 0);
+    EXPECT_EQ(shop.creditItemByName("zelvan_pack_2"), 1);
+    EXPECT_EQ(chunk.saves, 1);
+    EXPECT_EQ(shop.creditItemByName("zelvan_ticket"), 0);  // refused: nothing to save
+    EXPECT_EQ(chunk.saves, 1);
+    SocialPlatform::instance().unregisterChunk("shop_test");
 }
 
 TEST_F(ShopCatalogue, AffordabilityOfRangesAndTabs) {

@@ -7,6 +7,7 @@
 #include <dirent.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <regex>
@@ -186,6 +187,48 @@ TEST(Program, MetalPathRunsTheGameWithoutValidationErrors) {
     // The stand-in logs each validation error; the OpenGL ES renderer must not have started.
     EXPECT_EQ(run.output.find("[MetalValidation]"), std::string::npos) << run.output;
     EXPECT_EQ(run.output.find("OpenGLES2Render::init"), std::string::npos) << run.output;
+}
+
+// The player leaves the game for a while and comes back: the reminders are left with the system
+// at their summed delays (a day, then three more) and withdrawn on the return, badge cleared.
+// Analytics is running from the start.
+TEST(Program, BackgroundLeavesRemindersAndForegroundWithdrawsThem) {
+    testsupport::TempDir dir;
+    testsupport::writeFile(dir.file("script.txt"), "300 background\n330 foreground\n");
+    const double before = (double)std::chrono::duration_cast<std::chrono::seconds>(
+                              std::chrono::system_clock::now().time_since_epoch())
+                              .count();
+    const ProgramRun run =
+        runProgram(harnessArguments(dir) + " --frames 400 --script '" + dir.file("script.txt") + "'");
+    const double after = before + 120.0;
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_NE(run.output.find("[analytics] tracking \"UA-90463807-4\""), std::string::npos) << run.output;
+
+    std::vector<std::string> lines;
+    {
+        std::string log = testsupport::readFile(dir.file("documents") + "/notifications.log"), line;
+        size_t at = 0;
+        while (at < log.size()) {
+            size_t end = log.find('\n', at);
+            lines.push_back(log.substr(at, end - at));
+            at = end == std::string::npos ? log.size() : end + 1;
+        }
+    }
+    // Cancelled at load, scheduled in the background, cancelled on the return and at exit.
+    ASSERT_EQ(lines.size(), 5u) << testsupport::readFile(dir.file("documents") + "/notifications.log");
+    EXPECT_EQ(lines[0], "cancel badge=0");
+    double fire[2] = {0, 0};
+    char text[2][128] = {{0}, {0}};
+    for (int i = 0; i < 2; ++i)
+        ASSERT_EQ(std::sscanf(lines[1 + i].c_str(), "schedule fire=%lf badge=1 text=%127[^\n]", &fire[i], text[i]), 2)
+            << lines[1 + i];
+    EXPECT_STREQ(text[0], "Your train is ready to roll.");
+    EXPECT_STREQ(text[1], "The rails miss you. Come back for a run!");
+    EXPECT_GE(fire[0], before + 1440 * 60);
+    EXPECT_LE(fire[0], after + 1440 * 60);
+    EXPECT_NEAR(fire[1] - fire[0], 4320 * 60, 0.01);
+    EXPECT_EQ(lines[3], "cancel badge=0");
+    EXPECT_EQ(lines[4], "cancel badge=0");
 }
 
 }  // namespace

@@ -68,8 +68,13 @@ bool ProfileStore::readFile(ProfileChunkMap& into, bool& replace) {
             Logger::message("[ProfileStore::loadProfile] dropped an unfinished save of '%s'", _path.c_str());
     }
     struct stat st;
-    bool isFile = !_path.empty() && ::stat(_path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    const bool exists = !_path.empty() && ::stat(_path.c_str(), &st) == 0;
+    const int statError = exists ? 0 : errno;
+    const bool isFile = exists && S_ISREG(st.st_mode);
 
+    // No file is a first start, not an error: nothing to read and nothing to report.
+    if (!_path.empty() && !exists && statError == ENOENT)
+        return false;
     FileBuffer content;
     if (!content.loadSealed(_path.c_str(), _password.c_str())) {
         if (isFile)

@@ -151,8 +151,8 @@ public:
     // The friends in the order they were added. Main thread only.
     const std::vector<PlayerProfile*>& getFriends() const { return _friends; }
     const sSocialPlatformSettings& getSettings() const { return _settings; }
-    ProfileStore& profileStore() { return _store; }
-    bool isLoaded() const { return _store.loaded(); }
+    ProfileStore& profileStore() { return *_store; }
+    bool isLoaded() const { return _store->loaded(); }
     const std::string& facebookAccessMark() const { return _accessMark; }
     bool isFacebookAvailable() const { return _facebookAvailable; }
 
@@ -179,11 +179,11 @@ private:
 
     sSocialPlatformSettings _settings;
     PlayerProfile* _myProfile = nullptr;
-    ProfileStore _store;
+    std::unique_ptr<ProfileStore> _store;
     std::string _accessMark;
     std::vector<PlayerProfile*> _friends;
     std::vector<std::pair<int, ISocialEventHandler*>> _handlers;
-    std::recursive_mutex _friendsLock;
+    std::mutex _friendsLock;
 
     // Answers queued for the main thread hold this weakly; a reset or the destructor replaces it
     // (after cancelling every request), so answers read before are dropped.

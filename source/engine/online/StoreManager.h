@@ -48,10 +48,12 @@ public:
     virtual ~IStoreHandler();
     // A product's localized price became known ("0.99 USD").
     virtual void onProductInfo(int32_t code, const std::string& price);
-    // A purchase ended. An empty text means success; a failure or a cancel arrives with code -1
-    // (a purchase that could not start keeps its product's code). When `transaction.id` is not
-    // empty, credit the product and, once the credit is saved, call
-    // StoreManager::instance().finishTransaction(transaction.id).
+    // A purchase ended. An empty text means success; a failed, cancelled or deferred payment
+    // arrives with code -1 (a purchase that could not start keeps its product's code). When
+    // `transaction.id` is not empty, credit the product and, once the credit is saved, call
+    // StoreManager::instance().finishTransaction(transaction.id); a credit that could not be saved
+    // is left unfinished, and the store delivers the purchase again at the next start (so the same
+    // id can arrive more than once).
     virtual void onPurchaseFinished(int32_t code, const std::string& text, const StoreTransaction& transaction);
     // Restoring ended; an empty text means success.
     virtual void onRestoreFinished(const std::string& text);

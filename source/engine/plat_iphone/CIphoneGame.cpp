@@ -10,6 +10,7 @@
 #include "engine/plat_iphone/AppController.h"
 #include "engine/plat_iphone/GLView.h"
 #include "engine/plat_iphone/MetalView.h"
+#include "engine/plat_linux/AdServices.h"
 #include "engine/plat_linux/RunServices.h"
 #include "engine/plat_linux/host/Host.h"
 #include "engine/render/gles2/OpenGLES2Render.h"
@@ -114,6 +115,17 @@ int CIphoneGame::Start(int argc, char** argv, const sGameSettings& gameSettings,
 
     game->m_Handler = handler;
     game->settings = gameSettings;
+    // Ads are presented on, and the banner placed in, the root view controller's view.
+    platform::setRootViewSource([] {
+        platform::RootView root;
+        const ui::View* view = m_Instance && m_Instance->rootViewController ? m_Instance->rootViewController->view() : nullptr;
+        if (view) {
+            root.exists = true;
+            root.width = view->bounds().size.width;
+            root.height = view->bounds().size.height;
+        }
+        return root;
+    });
 
     AppController::registerClass();
     return ui::UIApplicationMain(argc, argv, nullptr, "AppController");
@@ -123,6 +135,7 @@ void CIphoneGame::destroyInstance() {
     // The host first: its delegate still holds the window and the views.
     if (Host::instance())
         Host::instance()->finish();
+    platform::setRootViewSource(nullptr);
     if (g_object) {
         if (m_Instance == g_object)
             m_Instance = nullptr;

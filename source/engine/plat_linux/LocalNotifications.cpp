@@ -14,6 +14,9 @@ struct Notifications {
     std::vector<NotificationCall> calls;
     std::vector<NotificationCall> scheduled;
     int badge = 0;
+    int permissionRequests = 0;
+    int permissionTypes = 0;
+    bool allowed = true;
 };
 
 Notifications& notifications() {
@@ -52,6 +55,14 @@ void appendLine(const NotificationCall& call) {
 const std::vector<NotificationCall>& notificationCalls() { return notifications().calls; }
 const std::vector<NotificationCall>& scheduledNotifications() { return notifications().scheduled; }
 int applicationBadge() { return notifications().badge; }
+int notificationPermissionRequests() { return notifications().permissionRequests; }
+int notificationPermissionTypes() { return notifications().permissionTypes; }
+
+void setNotificationsAllowed(bool allowed) {
+    Notifications& n = notifications();
+    std::lock_guard<std::mutex> g(n.lock);
+    n.allowed = allowed;
+}
 
 void clearNotificationRecords() {
     Notifications& n = notifications();
@@ -59,6 +70,9 @@ void clearNotificationRecords() {
     n.calls.clear();
     n.scheduled.clear();
     n.badge = 0;
+    n.permissionRequests = 0;
+    n.permissionTypes = 0;
+    n.allowed = true;
 }
 
 std::string notificationLogPath() { return documentsPath() + "/notifications.log"; }
@@ -66,13 +80,20 @@ std::string notificationLogPath() { return documentsPath() + "/notifications.log
 }  // namespace platform
 
 void scheduleLocalNotification(const char* text, double seconds) {
+    platform::Notifications& n = platform::notifications();
+    std::lock_guard<std::mutex> g(n.lock);
+    // Permission is asked for with every notification; the system asks the user only once.
+    ++n.permissionRequests;
+    n.permissionTypes = platform::NotificationTypesAll;
+
     platform::NotificationCall call;
     call.text = text ? text : "";
     call.seconds = seconds;
     call.fireTime = platform::nowSeconds() + seconds;
     call.badge = 1;
-    platform::Notifications& n = platform::notifications();
-    std::lock_guard<std::mutex> g(n.lock);
+    call.alertAction = "View";
+    call.sound = "default";
+    call.allowed = n.allowed;
     n.calls.push_back(call);
     n.scheduled.push_back(call);
     n.badge = 1;

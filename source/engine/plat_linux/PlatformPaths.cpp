@@ -1,4 +1,5 @@
 #include "engine/plat_linux/PlatformPaths.h"
+#include "engine/platform_social.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -205,3 +206,9 @@ float getUserDefaultFloat(const char* key, float defaultValue) {
         return defaultValue;
     return (float)std::atof(v.c_str());
 }
+
+namespace platform {
+
+bool getUserDefaultString(const std::string& key, std::string& value) { return lookup(key.c_str(), value); }
+
+}  // namespace platform

@@ -6,7 +6,9 @@
 #include <map>
 
 #include "engine/ConfigStore.h"
+#include "engine/online/SocialPlatform.h"
 #include "engine/online/StoreManager.h"
+#include "engine/ui/Page.h"
 #include "engine/utils.h"
 #include "engine_game/Object.h"
 #include "engine_game/Scene.h"
@@ -468,6 +470,8 @@ static int32_t creditItem(MenuShopExt* shop, MenuShopExt::Item* item) {
     bank->refresh(shop);
     shop->refreshCoins();
     shop->refreshTickets();
+    // Paid with real money: the pack must outlive the program at once.
+    SocialPlatform::instance().saveProfile();
     return 1;
 }
 
@@ -692,6 +696,9 @@ struct Builder {
         menu.object = shop->createMenuActor(shop->_scene, shop->_particles, section, skin);
         made = menu.object != nullptr;
         if (menu.object) {
+            // Lit as the rest of the shop's page.
+            if (Page* page = shop->_panel->getPage())
+                menu.object->setLights(page->_lights);
             Vector3 low, high;
             if (getObjectBounds(menu.object, false, low, high))
                 menu.centre = (low + high) * 0.5f;

@@ -6,11 +6,13 @@
 #include <cmath>
 #include <cstring>
 
+#include "engine/online/SocialPlatform.h"
 #include "engine/ConfigStore.h"
 #include "engine/file.h"
 #include "engine/random.h"
 #include "engine/platform.h"
 #include "engine/render/Render.h"
+#include "engine/services.h"
 #include "engine/sound/sfx.h"
 #include "engine/render/gles2/OpenGLES2Render.h"
 #include "engine/utils.h"
@@ -178,7 +180,7 @@ void Application::OnInitWindow(int& deviceGeneration, float unusedScale, int scr
 
 bool Application::OnAppStarted() {
     init();
-    // The analytics service starts here once it exists.
+    startAnalytics("UA-90463807-4");
     return true;
 }
 
@@ -237,9 +239,7 @@ void Application::OnUpdate() {
 }
 
 bool Application::OnOpenURL(const char* url, const char* sourceApplication) {
-    // The social platform answers here once it exists.
-    (void)url, (void)sourceApplication;
-    return false;
+    return SocialPlatform::instance().facebookHandleOpenURL(url ? url : "", sourceApplication ? sourceApplication : "");
 }
 
 void Application::OnAccelerometer(const AccelerometerSample& sample) {

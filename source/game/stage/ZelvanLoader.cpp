@@ -5,7 +5,10 @@
 #include <cmath>
 
 #include "engine/ConfigStore.h"
+#include "engine/file.h"
 #include "engine/online/NetworkManager.h"
+#include "engine/online/SocialPlatform.h"
+#include "engine/online/StoreManager.h"
 #include "engine/platform.h"
 #include "engine/render/ResourceManager.h"
 #include "engine/utils.h"
@@ -15,6 +18,7 @@
 #include "game/ZelvanSoundInterface.h"
 #include "game/ZelvanWords.h"
 #include "game/actors/ZelvanActorCharacter.h"
+#include "game/profile/ZelvanFriendProfile.h"
 #include "game/actors/ZelvanActorPlayer.h"
 #include "game/actors/ZelvanBoost.h"
 #include "game/menu/ZelvanMenu.h"
@@ -228,6 +232,26 @@ static int32_t roundCount(float value) {
     return v >= 2147483647.0f ? INT32_MAX : (int32_t)v;
 }
 
+// The social platform with the player's profile. The identity server is not used (empty sync and
+// collection addresses). Until the player's own profile class exists, the own profile is a friend
+// profile, which keeps nothing in the file but its chunk.
+void LoadEnd::startSocialPlatform() {
+    sSocialPlatformSettings settings;
+    settings.createMyProfile = [] { return new FriendProfile(); };
+    settings.createFriend = [] { return new FriendProfile(); };
+    File::writeStorePath(settings.profilePath, "player.profile");
+    settings.profileMagic = "zeLVAN";
+    settings.profilePassword = "86420975";
+    settings.skipPlayerData = 0;
+    settings.useFriends = 1;
+    settings.usePictures = 1;
+    settings.useGameCenter = 1;
+    settings.shareName = "Zelvan";
+    settings.shareLink = "http://apps.zelvan.example/app/zelvan";
+    settings.pictureMap[""] = "http://apps.zelvan.example/app/zelvan/icon.png";
+    SocialPlatform::instance().init(settings);
+}
+
 bool LoadEnd::load() {
     Stage* stage = Stage::get();
     if (!stage)
@@ -281,8 +305,11 @@ bool LoadEnd::load() {
     ResourceManager::instance().uploadAll();
     NetworkManager::instance().init();
     cancelLocalNotifications();
-    // The store, the social platform with the player's profile, the recorder and the
-    // advertising services start here once they exist.
+    std::map<int32_t, std::string> products;
+    StoreProduct::buildCodeMap(products);
+    StoreManager::instance().setProducts("requesting...", products);
+    startSocialPlatform();
+    // The recorder and the advertising services start here once they exist.
 
     if (menu) {
         menu->enterMainMenu();

@@ -125,6 +125,9 @@ class LoadEnd : public Load {
 public:
     LoadEnd() : Load(1.0f, "#text_menu_loading_init") {}
     bool load() override;
+
+private:
+    void startSocialPlatform();
 };
 
 }  // namespace Zelvan

@@ -6,7 +6,9 @@
 #include <cfloat>
 #include <cmath>
 
+#include "engine/online/SocialPlatform.h"
 #include "engine/ConfigStore.h"
+#include "engine/online/StoreManager.h"
 #include "engine/render/Mesh.h"
 #include "engine/render/Render.h"
 #include "engine/render/RenderTarget.h"
@@ -251,7 +253,7 @@ ActorCharacter* Stage::findCharacter(const std::string& name) const {
     if (name.empty())
         return nullptr;
     for (ActorCharacter* c : _characters)
-        if (c->_name == name)
+        if (c->_prefix == name)
             return c;
     return nullptr;
 }
@@ -260,7 +262,7 @@ ActorPlayer* Stage::findPlayer(const std::string& name) const {
     if (name.empty())
         return nullptr;
     for (ActorPlayer* p : _players)
-        if (p->_name == name)
+        if (p->_playerName == name)
             return p;
     return nullptr;
 }
@@ -539,8 +541,8 @@ void Stage::destroy() {
 }
 
 void Stage::shutdown() {
-    // The profile, store and social services join later; until then there is nothing to save
-    // or release here.
+    SocialPlatform::instance().saveProfile();
+    StoreManager::instance().release();
     if (Render* render = Render::current())
         render->beginFrame();
     Camera* camera = _stageCamera ? _stageCamera->getCamera() : nullptr;

@@ -105,6 +105,8 @@ public:
     LevelCamera* findCamera(const std::string& name) const;
     // By the skin's configuration key.
     LevelSkin* findSkin(const std::string& name) const;
+    // By the configuration name (the word of "actorCharacter.characters", "actorPlayer.players"),
+    // as the start keys, the shop and the profile name them.
     ActorCharacter* findCharacter(const std::string& name) const;
     ActorPlayer* findPlayer(const std::string& name) const;
     void addAtmosphere(Atmosphere* atmosphere);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/ConfigStore.h"
+#include "engine/online/SocialPlatform.h"
 #include "engine/clock.h"
 #include "engine/render/PSParticleSystem.h"
 #include "engine/utils.h"
@@ -295,7 +296,7 @@ void Stage::clearItemsAhead(ActorPlayer* player) {
 void Stage::onPause() {
     if (_menu && (!_actorPlayer || !_actorPlayer->isCrashed()))
         _menu->pauseRun();
-    // The profile is saved by the online services, which this build does not have yet.
+    SocialPlatform::instance().saveProfile();
 }
 
 void Stage::onResume() { Clock::tick(frameTime()); }
