@@ -3,7 +3,10 @@
 // ticket and moves the runs to the new region, browsing moves nothing, bad continents are refused,
 // mission maps count the runs' distances and give their rewards once.
 
+#include <GLES2/gl2.h>
+
 #include "engine/online/SocialPlatform.h"
+#include "engine/render/Render.h"
 #include "engine_game/Object.h"
 #include "engine_game/Transform.h"
 #include "game/menu/ZelvanMenuMapExt02.h"
@@ -493,7 +496,8 @@ TEST_F(MissionTest, FaultsOfTheMissionsAreMended) {
 
     // The map's region follows the current continent; an unknown set leaves no map.
     missions->_currentMap = m;
-    EXPECT_FALSE(missions->selectMapForLevelSet("regionMeadow")) << "a map without a camera is never current";
+    m->levelSet = "regionTest";
+    EXPECT_FALSE(missions->selectMapForLevelSet("regionTest")) << "a map without a camera is never current";
     EXPECT_EQ(missions->getCurrentMap(), nullptr);
 }
 
@@ -509,4 +513,55 @@ TEST_F(MissionTest, ShowingTheScreenReportsNoEmptyScores) {
     EXPECT_FLOAT_EQ(missions->getBestDistance(), 250);
     missions->setBestDistance(100);
     EXPECT_FLOAT_EQ(missions->getBestDistance(), 100) << "the profile's value is taken as given";
+}
+
+TEST_F(MissionTest, TheSampleMissionMapsLoadAndFollowTheCurrentRegion) {
+    load();
+    ASSERT_FALSE(HasFatalFailure());
+    MenuMissionExt* missions = _menu->getMissionExt();
+    ASSERT_EQ(missions->getMaps().size(), 2u);
+    for (MenuMissionExt::MissionMap* m : missions->getMaps()) {
+        EXPECT_NE(m->camera, nullptr) << m->name;
+        EXPECT_NE(m->objectPlayer, nullptr) << m->name;
+        EXPECT_TRUE(m->trainWaiting) << m->name;
+        ASSERT_EQ(m->waypoints.size(), 5u) << m->name;
+        EXPECT_EQ(m->waypoints[0].gift, nullptr);
+        EXPECT_NE(m->waypoints[1].gift, nullptr);
+        EXPECT_GT(m->distance, 0.0f);
+    }
+    ASSERT_NE(missions->getCurrentMap(), nullptr);
+    EXPECT_EQ(missions->getCurrentMap()->name, "meadow");
+    _menu->getShopExt()->setTickets(1);
+    MenuMapExt02* map = _menu->getMapExt();
+    map->setSelected(map->findContinent("hills"));
+    fire("onMapSelect");
+    EXPECT_EQ(missions->getCurrentMap()->name, "hills");
+}
+
+// The map and the missions screens drawn headless; the PNGs go to $ZELVAN_SCREENSHOT_DIR when set.
+TEST_F(MissionTest, TheMapAndMissionsScreensDraw) {
+    load();
+    ASSERT_FALSE(HasFatalFailure());
+    const char* env = std::getenv("ZELVAN_SCREENSHOT_DIR");
+    const std::string dir = env && *env ? env : _documents.path();
+    std::vector<uint8_t> shots[2];
+    const char* panels[2] = {"map", "mission"};
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_TRUE(_menu->goToPanel(panels[i], false));
+        ASSERT_TRUE(reaches(panels[i]));
+        ASSERT_TRUE(settle());
+        frames(40);
+        Render* render = Render::current();
+        ASSERT_NE(render, nullptr);
+        _app->OnRender();
+        glBindFramebuffer(GL_FRAMEBUFFER, 0);
+        shots[i] = EglHeadless::readPixels(0, 0, kWidth, kHeight);
+        render->endFrame();
+        EXPECT_TRUE(EglHeadless::writePng(dir + "/screen_" + panels[i] + ".png", kWidth, kHeight, shots[i]));
+        std::set<uint32_t> colours;
+        for (size_t p = 0; p + 3 < shots[i].size(); p += 4 * 97)
+            colours.insert((uint32_t)shots[i][p] | (uint32_t)shots[i][p + 1] << 8 | (uint32_t)shots[i][p + 2] << 16);
+        EXPECT_GT(colours.size(), 4u) << panels[i] << " draws something";
+    }
+    EXPECT_NE(shots[0], shots[1]);
 }

@@ -584,6 +584,63 @@ std::vector<ContentFile> missionPage() {
     return page.files();
 }
 
+// The mission map of a region: a board seen by a perspective camera that scrolls up the path
+// frame by frame (frames 0 to 20), waypoints with a marker and a gift at frames 5, 10 and 15, a
+// locked and an unlocked reward train at the top and the player's figure that walks the path.
+std::vector<ContentFile> missionMapScene(const std::string& region, Rgb ground) {
+    const std::string prefix = "mission_" + region;
+    const float kPerFrame = 1.0f;  // board units up the path per frame
+    BinarySceneWriter scene("BIN1.1");
+    std::vector<SceneKeyDesc> cameraKeys, playerKeys;
+    for (int f = 0; f <= 20; ++f) {
+        SceneKeyDesc k;
+        k.value = (float)f;
+        k.position = Vec3(0, -14.0f, (float)f * kPerFrame + 4.0f);
+        k.rotation = Vec3(kPi * 0.5f, 0, 0);
+        cameraKeys.push_back(k);
+        SceneKeyDesc p;
+        p.position = Vec3(0.8f * std::sin((float)f * 0.6f), -0.3f, (float)f * kPerFrame);
+        playerKeys.push_back(p);
+    }
+    scene.camera(prefix + "_camera", cameraKeys.front().position, cameraKeys.front().rotation, Layers::bits(1), 1,
+                 60.0f, cameraKeys);
+    scene.light(prefix + "_light", Vec3(0, -10, 10), Vec3(1, 1, 1), 1.0f, 0.0f, Layers::bits(1));
+
+    Piece board(prefix);
+    board.rect(board.file.top, 0, 10.0f, 12.0f, 30.0f, ground, kMenuMaterial, 0.2f);
+    for (int f = 0; f <= 20; ++f)
+        board.rect(board.file.top, 0.8f * std::sin((float)f * 0.6f), (float)f * kPerFrame, 0.5f, 0.5f,
+                   Rgb{200, 180, 140}, kMenuMaterial, 0.1f);
+    for (int w = 1; w <= 3; ++w) {
+        const float z = (float)(w * 5) * kPerFrame;
+        const std::string n = std::to_string(w);
+        board.file.top.children.push_back(board.part(prefix + "_marker" + n, -2.2f, z, 0.6f, 0.6f, kGreen,
+                                                     kMenuMaterial, 0.0f));
+        board.file.top.children.push_back(board.part(prefix + "_gift" + n, 2.2f, z, 0.9f, 0.9f, kGold,
+                                                     kMenuMaterial, -0.1f));
+    }
+    board.file.top.children.push_back(board.part(prefix + "_train_locked", 0, 21.0f, 2.0f, 1.0f, kGrey,
+                                                  kMenuMaterial, -0.1f));
+    board.file.top.children.push_back(board.part(prefix + "_train_unlocked", 0, 21.0f, 2.0f, 1.0f, kBlue,
+                                                 kMenuMaterial, -0.1f));
+    scene.object(prefix, "objects/menu", prefix, Vec3(0, 0, 0), Vec3(0, 0, 0), Vec3(1, 1, 1), {}, {},
+                 Layers::bits(1));
+    Piece player(prefix + "_player");
+    player.rect(player.file.top, 0, 0, 0.6f, 0.8f, kRed, kMenuMaterial, 0.0f);
+    scene.object(prefix + "_player", "objects/menu", prefix + "_player", playerKeys.front().position,
+                 Vec3(0, 0, 0), Vec3(1, 1, 1), {}, {}, Layers::bits(1), playerKeys);
+    return {{"objects/menu/" + prefix + ".object", board.bytes()},
+            {"objects/menu/" + prefix + "_player.object", player.bytes()},
+            {"scenes/menu/" + prefix + ".bin", scene.bytes()}};
+}
+
+std::vector<ContentFile> missionMapScenes() {
+    std::vector<ContentFile> files = missionMapScene("meadow", Rgb{90, 170, 80});
+    for (ContentFile& f : missionMapScene("hills", Rgb{170, 140, 90}))
+        files.push_back(std::move(f));
+    return files;
+}
+
 std::vector<ContentFile> hudPage() {
     Page page("hud");
     // Counters stick to the upper left corner, the pause button to the upper right one.
@@ -862,7 +919,7 @@ std::string pagePath(const std::string& panel) { return "scenes/menu/" + panel +
 std::vector<ContentFile> pageContent() {
     std::vector<ContentFile> files;
     for (auto make : {loadingPage, mainPage, tutorialPage, optionsPage, creditsPage, shopPage, mapPage, missionPage,
-                      hudPage, pausePage, revivePage, surprisePage, resultsPage, messagePage})
+                      hudPage, pausePage, revivePage, surprisePage, resultsPage, messagePage, missionMapScenes})
         for (ContentFile& f : make())
             files.push_back(std::move(f));
     return files;

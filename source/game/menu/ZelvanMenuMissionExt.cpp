@@ -147,8 +147,8 @@ void MenuMissionExt::load() {
         for (size_t i = 0; i + 2 < words.size(); i += 3) {
             Waypoint w;
             w.frame = (float)std::atof(words[i].c_str());
-            w.marker = root ? findObjectByName(root, words[i + 1]) : nullptr;
-            w.gift = root ? findObjectByName(root, words[i + 2]) : nullptr;
+            w.marker = root && !words[i + 1].empty() ? findObjectByName(root, words[i + 1]) : nullptr;
+            w.gift = root && !words[i + 2].empty() ? findObjectByName(root, words[i + 2]) : nullptr;
             w.giftWaiting = w.gift != nullptr;
             if (w.gift) {
                 setObjectTypeId(w.gift, kPickType);
