@@ -1,6 +1,6 @@
 #pragma once
-// The base of every screen behaviour of the menu, with two helpers several screens share:
-// a menu actor made from configuration and an extra copy of a panel item.
+// The base of every screen behaviour of the menu, with two helpers several screens share: a menu
+// actor made from configuration and an extra copy of a panel item.
 
 #include <string>
 

@@ -1,6 +1,6 @@
 #pragma once
-// The HUD during a run: the stage's values and moments, messages, the record button. Only what the stage and the menu
-// controller call exists so far; each call does nothing yet.
+// The HUD during a run: the stage's values and moments, messages, the record button. Only what the
+// stage and the menu controller call exists so far; each call does nothing yet.
 
 #include <cstdint>
 #include <string>

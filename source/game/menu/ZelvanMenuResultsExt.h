@@ -1,6 +1,6 @@
 #pragma once
-// The results screen after a run. Only what the stage and the menu
-// controller call exists so far; each call does nothing yet.
+// The results screen after a run. Its behaviour comes later: for now the menu controller only
+// attaches it to its panel.
 
 #include <cstdint>
 #include <string>

@@ -1,6 +1,6 @@
 #pragma once
-// The surprise box after a crash. Only what the stage and the menu
-// controller call exists so far; each call does nothing yet.
+// The surprise box after a crash. Its behaviour comes later: for now the menu controller only
+// attaches it to its panel.
 
 #include <cstdint>
 #include <string>

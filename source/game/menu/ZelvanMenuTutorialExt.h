@@ -1,6 +1,6 @@
 #pragma once
-// The first start's screen. Only what the stage and the menu
-// controller call exists so far; each call does nothing yet.
+// The first start's screen. Its behaviour comes later: for now the menu controller only attaches it
+// to its panel.
 
 #include <cstdint>
 #include <string>
