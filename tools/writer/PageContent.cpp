@@ -541,7 +541,8 @@ std::vector<ContentFile> mapPage() {
         const char* name;
         float x, z, r;
         Rgb colour;
-    } continents[] = {{"meadow", -1.0f, 0.8f, 1.1f, Rgb{80, 180, 70}}, {"hills", 1.2f, -0.9f, 1.0f, Rgb{170, 130, 70}}};
+    } continents[] = {{"meadow", -1.0f, 0.8f, 1.1f, Rgb{80, 180, 70}}, {"hills", 1.2f, -0.9f, 1.0f, Rgb{170, 130, 70}},
+                       {"islands", -0.6f, -2.1f, 0.5f, Rgb{200, 190, 120}}};
     for (const auto& c : continents) {
         ObjectNodeDesc land;
         land.name = std::string("continent_") + c.name;
