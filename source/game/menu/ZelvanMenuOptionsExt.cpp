@@ -6,10 +6,11 @@ MenuOptionsExt::MenuOptionsExt(const std::string& name, Menu* /*menu*/, Panel* p
     _name = name;
     _panel = panel;
 }
-void MenuOptionsExt::setMusicOn(bool /*on*/) {}
-void MenuOptionsExt::setMusicVolume(int32_t /*volume*/) {}
-void MenuOptionsExt::setSoundOn(bool /*on*/) {}
-void MenuOptionsExt::setSoundVolume(int32_t /*volume*/) {}
+
+void MenuOptionsExt::setMusicOn(bool on) { _musicOn = on; }
+void MenuOptionsExt::setMusicVolume(float volume) { _musicVolume = volume; }
+void MenuOptionsExt::setSoundOn(bool on) { _soundOn = on; }
+void MenuOptionsExt::setSoundVolume(float volume) { _soundVolume = volume; }
 void MenuOptionsExt::applyVolumes() {}
 
 }  // namespace Zelvan
