@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -15,8 +16,10 @@
 #include "engine/ConfigStore.h"
 #include "engine/IGame.h"
 #include "engine/clock.h"
+#include "engine/online/SocialPlatform.h"
 #include "engine/platform.h"
 #include "engine/plat_linux/RunServices.h"
+#include "engine/plat_linux/SocialServices.h"
 #include "engine/random.h"
 #include "engine/render/ResourceManager.h"
 #include "engine/render/gles2/EglHeadless.h"
@@ -179,8 +182,12 @@ TEST_F(StageRunTest, AutopilotRidesToTheDeadEndAndTheSameSeedRidesTheSame) {
         frame();
     EXPECT_EQ(_stage->_cameraStacks._stacks[Stage::CameraDeath].size(), 1u);
 
-    // A new stage, the same seed: the same ride.
+    // A new stage, the same seed: the same ride, from a first start again (the player's profile
+    // of the first ride would otherwise skip the tutorial).
     unload();
+    SocialPlatform::instance().reset();
+    std::remove((_documents.path() + "/player.profile").c_str());
+    std::remove((platform::keychainPath() + "/zelvan10.item").c_str());
     load(true);
     ASSERT_FALSE(HasFatalFailure());
     const Ride second = rideToCrash(kRideLimit);
