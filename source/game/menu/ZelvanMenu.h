@@ -138,6 +138,14 @@ public:
     // The crash countdown of a run has run out: revive, surprise box and results, as they apply.
     void showRunEnd();
 
+    // ---- Advertising (nothing while advertising is off) ----
+    // The banner at the bottom of the screen.
+    void showBanner();
+    void hideBanner();
+    // A cached interstitial, else an offer interstitial once.
+    void showInterstitial();
+    void hideInterstitial();
+
     // ---- Accessors ----
     bool isAdsEnabled() const { return _adsEnabled; }
     void setAdsEnabled(bool on) { _adsEnabled = on; }
