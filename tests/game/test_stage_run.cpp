@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -15,8 +16,10 @@
 #include "engine/ConfigStore.h"
 #include "engine/IGame.h"
 #include "engine/clock.h"
+#include "engine/online/SocialPlatform.h"
 #include "engine/platform.h"
 #include "engine/plat_linux/RunServices.h"
+#include "engine/plat_linux/SocialServices.h"
 #include "engine/random.h"
 #include "engine/render/ResourceManager.h"
 #include "engine/render/gles2/EglHeadless.h"
@@ -96,6 +99,12 @@ protected:
         _app = nullptr;
         _stage = nullptr;
         _player = nullptr;
+    }
+    // The next load is a first start again: no profile file, no keychain item.
+    void forgetPlayer() {
+        SocialPlatform::instance().reset();
+        std::remove((_documents.path() + "/player.profile").c_str());
+        std::remove((platform::keychainPath() + "/zelvan10.item").c_str());
     }
     // One frame of 1/60 s; drawn now and then (drawing changes nothing of the game).
     void frame() {
@@ -179,8 +188,10 @@ TEST_F(StageRunTest, AutopilotRidesToTheDeadEndAndTheSameSeedRidesTheSame) {
         frame();
     EXPECT_EQ(_stage->_cameraStacks._stacks[Stage::CameraDeath].size(), 1u);
 
-    // A new stage, the same seed: the same ride.
+    // A new stage, the same seed: the same ride, from a first start again (the player's profile
+    // of the first ride would otherwise skip the tutorial).
     unload();
+    forgetPlayer();
     load(true);
     ASSERT_FALSE(HasFatalFailure());
     const Ride second = rideToCrash(kRideLimit);
@@ -308,6 +319,7 @@ TEST_F(StageRunTest, ARunStartsOnAFallbackRegionOrNotAtAll) {
     _stage->resetRun();
     EXPECT_EQ(_stage->getLevelGroupSet()->key, "regionHills");
     unload();
+    forgetPlayer();
 
     // No start region configured: the first region.
     load(false, 7, "[level]\nstartLevelSet = \"\"\n");
@@ -315,6 +327,7 @@ TEST_F(StageRunTest, ARunStartsOnAFallbackRegionOrNotAtAll) {
     ASSERT_EQ(std::string(ConfigStore::instance().getString("level.startLevelSet", "?")), "");
     EXPECT_EQ(_stage->getLevelGroupSet()->key, "regionMeadow");
     unload();
+    forgetPlayer();
 
     // A start region that names nothing and no region on the map: the reset of the menus' entry
     // logs it and leaves no set, so the menu's start cannot run; a reset later leaves the stage

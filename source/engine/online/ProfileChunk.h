@@ -20,6 +20,13 @@ public:
     virtual void onSave(const std::string& name, FileBuffer& buffer) = 0;
     // Reads the state from `buffer` (cursor at 0). The buffer may be empty: keep or set defaults.
     virtual void onLoad(const std::string& name, FileBuffer& buffer) = 0;
+    // After a save: `written` tells whether the file now holds what onSave wrote. Owners that
+    // keep something outside the file in step with it (the keychain) update it here, once the
+    // file is in place.
+    virtual void onSaved(const std::string& name, bool written) {
+        (void)name;
+        (void)written;
+    }
 };
 
 // Chunk name -> bytes, in byte order of the names (a shorter name before a longer one that begins

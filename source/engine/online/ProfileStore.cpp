@@ -136,12 +136,16 @@ bool ProfileStore::saveProfile() {
         content.write(_magic.data(), _magic.size());
     ProfileChunkMap::write(content, _chunks);
 
-    if (_path.empty())
-        return false;
-    std::unique_ptr<FileBuffer> sealed = SealedFile::seal(content, _password.c_str());
-    if (!sealed) {
-        Logger::error("[ProfileStore::saveProfile] sealing failed, '%s' not written", _path.c_str());
-        return false;
+    bool written = false;
+    if (!_path.empty()) {
+        std::unique_ptr<FileBuffer> sealed = SealedFile::seal(content, _password.c_str());
+        if (sealed)
+            written = writeFileDurably(_path, sealed->data(), (size_t)sealed->size());
+        else
+            Logger::error("[ProfileStore::saveProfile] sealing failed, '%s' not written", _path.c_str());
     }
-    return writeFileDurably(_path, sealed->data(), (size_t)sealed->size());
+    for (auto& entry : _registry)
+        if (entry.second.second)
+            entry.second.second->onSaved(entry.first, written);
+    return written;
 }

@@ -135,7 +135,10 @@ public:
     // The callback gets the player's and the game-centre friends' all-time scores; scores outside
     // 1 .. 2^32-1 are left out.
     void gameCenterLoadScores(const std::string& leaderboardId, const ScoreCallback& callback);
-    void keychainSetString(const std::string& key, const std::string& value);
+    // True when the item now holds the value.
+    bool keychainSetString(const std::string& key, const std::string& value);
+    // True when no item of that key is left.
+    bool keychainRemove(const std::string& key);
     std::string keychainGetString(const std::string& key);
     void twitterCompose(const std::string& text);
 

@@ -285,7 +285,7 @@ void SocialPlatform::gameCenterLoadScores(const std::string& leaderboardId, cons
 // ---------------------------------------------------------------------------------------------
 // The keychain
 
-void SocialPlatform::keychainSetString(const std::string& key, const std::string& value) {
+bool SocialPlatform::keychainSetString(const std::string& key, const std::string& value) {
     int status = platform::keychain::copyMatching(key);
     if (status == platform::keychain::ItemNotFound) {
         status = platform::keychain::add(key, value);
@@ -298,6 +298,15 @@ void SocialPlatform::keychainSetString(const std::string& key, const std::string
         if (status != platform::keychain::Success)
             Logger::error("SecItemUpdate failed: %ld", (long)status);
     }
+    return status == platform::keychain::Success;
+}
+
+bool SocialPlatform::keychainRemove(const std::string& key) {
+    const int status = platform::keychain::remove(key);
+    if (status == platform::keychain::Success || status == platform::keychain::ItemNotFound)
+        return true;
+    Logger::error("SecItemDelete failed: %ld", (long)status);
+    return false;
 }
 
 std::string SocialPlatform::keychainGetString(const std::string& key) {

@@ -607,7 +607,7 @@ int copyData(const std::string& account, std::string& data) {
 }
 
 int remove(const std::string& account) {
-    if (services().switches.keychainWritesFail)
+    if (services().switches.keychainRemovesFail)
         return IOError;
     return ::unlink(itemPath(account).c_str()) == 0 ? Success : ItemNotFound;
 }

@@ -67,7 +67,8 @@ struct SocialSwitches {
     bool photosFail = false;
     bool scoresFail = false;
     bool keychainReadsFail = false;
-    bool keychainWritesFail = false;
+    bool keychainWritesFail = false;   // adding and updating items
+    bool keychainRemovesFail = false;  // removing items
 };
 SocialSwitches& socialSwitches();
 

@@ -19,6 +19,7 @@
 #include "game/ZelvanWords.h"
 #include "game/actors/ZelvanActorCharacter.h"
 #include "game/profile/ZelvanFriendProfile.h"
+#include "game/profile/ZelvanMyProfile.h"
 #include "game/actors/ZelvanActorPlayer.h"
 #include "game/actors/ZelvanBoost.h"
 #include "game/menu/ZelvanMenu.h"
@@ -233,11 +234,10 @@ static int32_t roundCount(float value) {
 }
 
 // The social platform with the player's profile. The identity server is not used (empty sync and
-// collection addresses). Until the player's own profile class exists, the own profile is a friend
-// profile, which keeps nothing in the file but its chunk.
+// collection addresses). The player's own profile takes the menus' state in and out of the file.
 void LoadEnd::startSocialPlatform() {
     sSocialPlatformSettings settings;
-    settings.createMyProfile = [] { return new FriendProfile(); };
+    settings.createMyProfile = [] { return new MyProfile(); };
     settings.createFriend = [] { return new FriendProfile(); };
     File::writeStorePath(settings.profilePath, "player.profile");
     settings.profileMagic = "zeLVAN";
