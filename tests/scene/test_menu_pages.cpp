@@ -211,6 +211,7 @@ protected:
     void TearDown() override {
         delete _pages;
         _pages = nullptr;
+        resetWorld();  // the game world of the mission maps goes before the resources it uses
         worldtest::releaseResources();
         ConfigStore::instance().resetForTests();
         _content.reset();
@@ -306,6 +307,16 @@ TEST_F(MenuPages, ScreensFindTheItemsNodesAndTextLinesTheyUse) {
             EXPECT_NE(findBelow(globe->node, c.getString(continent + key, "")), nullptr) << continent << key;
     EXPECT_NE(findBelow(panel("surprise")->find("stars")->node, "stars"), nullptr);
     EXPECT_NE(findBelow(panel("surprise")->find("ray")->node, "ray"), nullptr);
+    // The icon every boost and bank entry of the catalogue shows is a node of its row template.
+    for (const std::string& entry : c.getList("menu_shop_extension.items")) {
+        const std::string type = c.getString(entry + ".type", "");
+        const std::string icon = c.getString(entry + ".icon", "");
+        if (type != "item" && type != "bank")
+            continue;
+        const Item* row = panel("shop")->find(type == "item" ? "table_item" : "table_bank");
+        ASSERT_NE(row, nullptr);
+        EXPECT_EQ(row->nodes.count(icon), 1u) << entry << " shows the icon " << icon;
+    }
     const Item* box = panel("surprise")->find("box");
     for (const std::string& gift : c.getList("menu_surprise_extension.randomGifts"))
         EXPECT_EQ(box->nodes.count(c.getString(gift + ".node", "")), 1u) << gift;
@@ -382,6 +393,42 @@ TEST_F(MenuPages, MenuKeysAndShownTextsAreConfigured) {
             shown.push_back(c.getString(std::string(entry) + key, ""));
     for (const std::string& key : shown)
         EXPECT_EQ(texts.count(key), 1u) << key << " is not in the sample language";
+}
+
+}  // namespace
+
+namespace {
+
+// The mission maps are scenes of the game's world with the nodes their configuration names.
+TEST_F(MenuPages, MissionMapsLoadWithTheNodesTheyName) {
+    const ConfigStore& c = ConfigStore::instance();
+    World* game = world(1);
+    const ConfigStore::WordList& maps = c.getList("menu_mission_extension.maps");
+    ASSERT_EQ(maps.size(), 2u);
+    std::set<std::string> levelSets;
+    for (const std::string& map : maps) {
+        Scene* scene = game->loadScene(c.getString(map + ".levelMission", ""), 1, 0);
+        ASSERT_NE(scene, nullptr) << map;
+        levelSets.insert(c.getString(map + ".levelSet", ""));
+        ASSERT_EQ(scene->_cameras.size(), 1u);
+        EXPECT_EQ(scene->_cameras[0]->_name, c.getString(map + ".camera", ""));
+        EXPECT_NE(scene->_cameras[0]->_animation, nullptr) << "the camera follows the path";
+        Object* figure = scene->findObject(c.getString(map + ".objectPlayer", ""));
+        ASSERT_NE(figure, nullptr);
+        EXPECT_NE(figure->_animation, nullptr) << "the figure moves along the path";
+        for (const char* key : {".objectTrainLocked", ".objectTrainUnlocked"})
+            EXPECT_NE(scene->findObject(c.getString(map + key, "")), nullptr) << map << key;
+        const ConfigStore::WordList& waypoints = c.getList(map + ".waypoints");
+        ASSERT_EQ(waypoints.size() % 3, 0u);
+        for (size_t i = 0; i + 2 < waypoints.size(); i += 3) {
+            EXPECT_NE(scene->findObject(waypoints[i + 1]), nullptr) << waypoints[i + 1];
+            EXPECT_NE(scene->findObject(waypoints[i + 2]), nullptr) << waypoints[i + 2];
+        }
+        // Nothing of a map falls or blocks the game's bodies: its objects carry no bodies.
+        EXPECT_EQ(figure->_physicsBody, nullptr);
+        EXPECT_EQ(scene->findObject(waypoints[2])->_physicsBody, nullptr);
+    }
+    EXPECT_EQ(levelSets, (std::set<std::string>{"regionMeadow", "regionHills"}));
 }
 
 }  // namespace

@@ -174,6 +174,36 @@ TEST_F(Scrolling, OnlyShownChildViewsMakeTheContent) {
     EXPECT_NEAR(rowZ(0), 0.9f, 1e-5f);
 }
 
+// Content made only of hidden rows is no content: nothing springs (a union of no rectangle
+// would read as content far below the view and pull the rows away for ever).
+TEST_F(Scrolling, AllRowsHiddenIsNoContent) {
+    ScrollView* list = loadList();
+    for (int i = 0; i < 5; ++i)
+        findView(page, "r" + std::to_string(i))->setHidden(true);
+    list->setScrollOffset(Vector3(0, -0.5f, 0));
+    frame(0);
+    Vector3 low, high;
+    EXPECT_EQ(list->contentBounds(low, high), Vector3());
+    for (int i = 0; i < 10; ++i)
+        frame(0.1f);
+    EXPECT_EQ(list->_scrollOffset, Vector3(0, -0.5f, 0));
+    EXPECT_NEAR(rowZ(0), 0.3f, 1e-5f);
+}
+
+// Without an interface camera a drag has no world size: nothing moves.
+TEST(ScrollViewAlone, WithoutACameraNothingScrolls) {
+    Object root(nullptr);
+    auto* scroll = new ScrollView(nullptr, &root);
+    auto* row = new Button(scroll);
+    row->_parentView = scroll;
+    scroll->_childViews.push_back(row);
+    scroll->touchBegan(Vector3(0.5f, 0.5f, 0));
+    scroll->touchMoved(Vector3(0.5f, 0.9f, 0));
+    EXPECT_EQ(scroll->scrollBy(Vector3(0, 0.1f, 0)), Vector3());
+    EXPECT_EQ(row->getPosition(), Vector3());
+    EXPECT_EQ(scroll->_scrollOffset, Vector3());
+}
+
 TEST_F(Scrolling, AScrollViewWithoutChildViewsNeverSprings) {
     PageWriter pw;
     pw.node("empty", {0, 0, 0}, {{"class", "ScrollView"}});

@@ -452,21 +452,21 @@ std::vector<ContentFile> shopPage() {
     page.empty("shop_up", 0, 3.6f);
     page.empty("shop_down", 0, -6.6f);
 
-    Piece item = rowBase("shop_table_item", Rgb{230, 210, 170});
+    Piece item = rowBase("shop_table_item", Rgb{100, 65, 40});
     addIcons(item, {{"icon_brake", kRed}, {"icon_magnet", kBlue}, {"icon_shield", kGreen}, {"icon_turbo", kOrange}});
     addPips(item, "update", -2.0f, -0.6f, kGreen);
     item.file.top.children.push_back(item.button("button_buy", "onShopItem", 2.9f, -0.45f, 1.8f, 0.6f, kGreen, "BUY"));
     page.item(item, 0, 0, 0, true);
 
-    Piece object = rowBase("shop_table_object", Rgb{220, 220, 200});
+    Piece object = rowBase("shop_table_object", Rgb{75, 75, 65});
     object.file.top.children.push_back(object.part("view", -3.3f, 0, 1.4f, 1.4f, Rgb{70, 60, 50}, kMenuMaterial, 0.1f));
     page.item(object, 0, 0, 0, true);
 
-    Piece character = rowBase("shop_table_character", Rgb{240, 200, 160});
+    Piece character = rowBase("shop_table_character", Rgb{110, 60, 45});
     addFigureParts(character);
     page.item(character, 0, 0, 0, true);
 
-    Piece train = rowBase("shop_table_train", Rgb{200, 210, 240});
+    Piece train = rowBase("shop_table_train", Rgb{45, 65, 110});
     addFigureParts(train);
     train.file.top.children.push_back(
         train.button("button_info", "onShopItem", 2.9f, -0.45f, 1.8f, 0.6f, kGrey, "INFO"));
@@ -476,12 +476,18 @@ std::vector<ContentFile> shopPage() {
         addPips(train, stats[s], -2.0f + 1.6f * (float)s, -0.62f, kBlue);
     page.item(train, 0, 0, 0, true);
 
-    Piece skin = rowBase("shop_table_skin", Rgb{230, 230, 190});
+    Piece skin = rowBase("shop_table_skin", Rgb{85, 85, 40});
     addFigureParts(skin);
     page.item(skin, 0, 0, 0, true);
 
-    Piece bank = rowBase("shop_table_bank", Rgb{200, 240, 200});
-    addIcons(bank, {{"icon_coins", kGold}, {"icon_ticket", kRed}, {"icon_noads", kGrey}, {"icon_doubler", kOrange}});
+    Piece bank = rowBase("shop_table_bank", Rgb{40, 95, 55});
+    addIcons(bank, {{"icon_coins", kGold},
+                    {"icon_coins_small", kGold},
+                    {"icon_coins_big", kYellow},
+                    {"icon_ticket", kRed},
+                    {"icon_tickets", Rgb{240, 90, 80}},
+                    {"icon_noads", kGrey},
+                    {"icon_doubler", kOrange}});
     bank.file.top.children.push_back(bank.button("button_buy", "onShopBank", 2.9f, -0.45f, 1.8f, 0.6f, kGreen, "BUY"));
     page.item(bank, 0, 0, 0, true);
 
@@ -793,8 +799,8 @@ std::vector<ContentFile> resultsPage() {
     page.item(bg, 0, 0, 0.8f);
     // The table: distance, coins, then three ranking rows of rank, name and distance.
     Piece table("results_table");
-    table.rect(table.file.top, 0, 0, 8.4f, 6.0f, Rgb{235, 235, 220}, kMenuMaterial, 0.3f);
-    table.file.top.children.push_back(table.part("view", -2.8f, 1.3f, 2.2f, 2.6f, Rgb{200, 200, 190},
+    table.rect(table.file.top, 0, 0, 8.4f, 6.0f, Rgb{30, 55, 65}, kMenuMaterial, 0.3f);
+    table.file.top.children.push_back(table.part("view", -2.8f, 1.3f, 2.2f, 2.6f, Rgb{60, 85, 95},
                                                  kMenuMaterial, 0.2f));
     table.file.top.children.push_back(Piece::text("distance", "0m", 1.0f, 2.0f, 0.9f));
     table.file.top.children.push_back(Piece::text("coins", "0", 1.0f, 0.8f, 0.6f));
@@ -836,7 +842,7 @@ std::vector<ContentFile> messagePage() {
     Page page("message");
     Piece box("message_box");
     box.rect(box.file.top, 0, 0, 20, 18, Rgb{25, 30, 40}, kMenuMaterial, 0.6f);
-    box.rect(box.file.top, 0, 0, 8.0f, 6.0f, Rgb{240, 240, 230}, kMenuMaterial, 0.5f);
+    box.rect(box.file.top, 0, 0, 8.0f, 6.0f, Rgb{55, 65, 90}, kMenuMaterial, 0.5f);
     box.rect(box.file.top, 0, 2.4f, 8.0f, 1.2f, kBlue, kMenuMaterial, 0.45f);
     page.item(box, 0, 0, 0.5f);
     // Line 0 the caption, line 2 the message (line 1 stays empty).
@@ -854,6 +860,101 @@ std::vector<ContentFile> messagePage() {
     return page.files();
 }
 
+// ---------------------------------------------------------------------------------------------
+// Mission maps: small scenes of the game's world the missions screen shows, one per region. A
+// path of tiles, the player's figure moving along it by key frames, three waypoints (a marker
+// and a gift each) and a reward train locked and unlocked. Lit like the levels (lights "Sun" and
+// "Fill", which atmospheres recolour).
+
+ObjectFileDesc missionShape(const std::string& name, const Vec3& size, bool flat, Rgb colour) {
+    Piece p(name);
+    if (flat) {
+        // Lying on the ground, facing up: the quad turned a quarter about X.
+        ObjectNodeDesc surface;
+        surface.name = name + "_surface";
+        surface.rotation = Vec3(-kPi * 0.5f, 0, 0);
+        p.rect(surface, 0, 0, size.x, size.y, colour, kMenuMaterial, 0);
+        p.file.top.children.push_back(surface);
+    } else {
+        // A box: six faces, each a flat quad turned into place.
+        const float hx = size.x * 0.5f, hy = size.y * 0.5f, hz = size.z * 0.5f;
+        const struct {
+            Vec3 at, rotation;
+            float w, h;
+        } faces[] = {{Vec3(0, -hy, hz), Vec3(0, 0, 0), size.x, size.z},
+                     {Vec3(0, hy, hz), Vec3(0, 0, kPi), size.x, size.z},
+                     {Vec3(-hx, 0, hz), Vec3(0, 0, -kPi * 0.5f), size.y, size.z},
+                     {Vec3(hx, 0, hz), Vec3(0, 0, kPi * 0.5f), size.y, size.z},
+                     {Vec3(0, 0, size.z), Vec3(-kPi * 0.5f, 0, 0), size.x, size.y}};
+        int k = 0;
+        for (const auto& f : faces) {
+            ObjectNodeDesc face;
+            face.name = name + "_face" + twoDigits(k++);
+            face.position = f.at;
+            face.rotation = f.rotation;
+            p.rect(face, 0, 0, f.w, f.h, colour, kMenuMaterial, 0);
+            p.file.top.children.push_back(face);
+        }
+    }
+    p.file.top.properties = {{"nophysics", "1"}};
+    p.bytes();
+    return p.file;
+}
+
+std::vector<ContentFile> missionObjects() {
+    std::vector<ContentFile> files;
+    const struct {
+        const char* name;
+        Vec3 size;
+        bool flat;
+        Rgb colour;
+    } shapes[] = {{"tile", Vec3(2.0f, 2.0f, 0), true, Rgb{200, 180, 120}},
+                  {"figure", Vec3(0.8f, 0.8f, 1.4f), false, kOrange},
+                  {"marker", Vec3(0.4f, 0.4f, 1.2f), false, kWhite},
+                  {"gift", Vec3(1.0f, 1.0f, 1.0f), false, kRed},
+                  {"train_locked", Vec3(1.4f, 3.0f, 1.4f), false, kGrey},
+                  {"train_unlocked", Vec3(1.4f, 3.0f, 1.4f), false, kBlue}};
+    for (const auto& s : shapes)
+        files.push_back({std::string("objects/mission/") + s.name + ".object",
+                         writeObjectFile(missionShape(s.name, s.size, s.flat, s.colour))});
+    return files;
+}
+
+// The key frames of the mission path: frame f at y = 1.5 f (frames 0 to 40).
+const int kMissionFrames = 41;
+
+std::vector<ContentFile> missionScene(const std::string& region, float bend) {
+    BinarySceneWriter s("BIN1.1");
+    const Layers layer0 = Layers::bits(1);
+    const Vec3 none(0, 0, 0), one(1, 1, 1);
+    std::vector<SceneKeyDesc> cameraKeys, figureKeys;
+    for (int f = 0; f < kMissionFrames; ++f) {
+        const float y = 1.5f * (float)f, x = bend * std::sin((float)f * 0.15f);
+        cameraKeys.push_back({60, Vec3(x, y - 9, 7), Vec3(1.1f, 0, 0)});
+        figureKeys.push_back({0, Vec3(x, y, 0.05f), Vec3(0, 0, 0)});
+    }
+    s.camera("MissionCamera", cameraKeys[0].position, cameraKeys[0].rotation, layer0, 1, 60, cameraKeys);
+    s.light("Sun", Vec3(3, 6, -10), Vec3(1.0f, 0.95f, 0.9f), 1.4f, 0.5f, layer0);
+    s.light("Fill", Vec3(-6, 2, -4), Vec3(0.4f, 0.45f, 0.6f), 0.7f, 0.5f, layer0);
+    s.object("Ground", "objects/demo", "ground", Vec3(0, 30, -0.01f), none, Vec3(1, 2.2f, 1), {}, {}, layer0);
+    for (int f = 0; f < kMissionFrames; f += 2)
+        s.object("Tile" + twoDigits(f), "objects/mission", "tile", figureKeys[(size_t)f].position, none, one, {}, {},
+                 layer0);
+    s.object("Figure", "objects/mission", "figure", figureKeys[0].position, none, one, {}, {}, layer0, figureKeys);
+    for (int w = 0; w < 3; ++w) {
+        const Vec3 at = figureKeys[(size_t)(20 * w)].position;
+        s.object("Marker" + std::to_string(w), "objects/mission", "marker", Vec3(at.x + 1.6f, at.y, 0), none, one, {},
+                 {}, layer0);
+        s.object("Gift" + std::to_string(w), "objects/mission", "gift", Vec3(at.x - 1.6f, at.y, 0), none, one, {}, {},
+                 layer0);
+    }
+    const Vec3 end = figureKeys.back().position;
+    s.object("TrainLocked", "objects/mission", "train_locked", Vec3(end.x, end.y + 4, 0), none, one, {}, {}, layer0);
+    s.object("TrainUnlocked", "objects/mission", "train_unlocked", Vec3(end.x, end.y + 4, 0), none, one, {}, {},
+             layer0);
+    return {{"scenes/mission/" + region + ".bin", s.bytes()}};
+}
+
 }  // namespace
 
 std::string pagePath(const std::string& panel) { return "scenes/menu/" + panel + ".bin"; }
@@ -864,6 +965,12 @@ std::vector<ContentFile> pageContent() {
                       hudPage, pausePage, revivePage, surprisePage, resultsPage, messagePage})
         for (ContentFile& f : make())
             files.push_back(std::move(f));
+    for (ContentFile& f : missionObjects())
+        files.push_back(std::move(f));
+    for (ContentFile& f : missionScene("meadow", 2.0f))
+        files.push_back(std::move(f));
+    for (ContentFile& f : missionScene("hills", -3.0f))
+        files.push_back(std::move(f));
     return files;
 }
 

@@ -50,6 +50,14 @@ SocialPlatform::~SocialPlatform() {
     // the main thread find the platform gone.
     NetworkManager::cancelEverywhere(this);
     _alive.reset();
+    // The profiles live as long as the platform: nothing that runs after it may hold one.
+    _store->unregisterChunk(kPlayerDataChunk);
+    for (PlayerProfile* profile : _friends)
+        delete profile;
+    _friends.clear();
+    PlayerProfile* own = _myProfile;
+    _myProfile = nullptr;
+    delete own;
     {
         std::lock_guard<std::mutex> guard(gPlatformsLock);
         auto& list = platforms();

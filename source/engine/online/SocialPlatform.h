@@ -86,7 +86,7 @@ public:
 
     SocialPlatform();
     // Cancels its requests, stops the HTTP manager (no request outlives the program's end) and frees
-    // its fields; the profiles are not deleted.
+    // its fields and the profiles it made.
     ~SocialPlatform() override;
     SocialPlatform(const SocialPlatform&) = delete;
     SocialPlatform& operator=(const SocialPlatform&) = delete;

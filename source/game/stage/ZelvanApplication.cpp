@@ -6,9 +6,9 @@
 #include <cmath>
 #include <cstring>
 
-#include "engine/online/SocialPlatform.h"
 #include "engine/ConfigStore.h"
 #include "engine/file.h"
+#include "engine/online/SocialPlatform.h"
 #include "engine/random.h"
 #include "engine/platform.h"
 #include "engine/render/Render.h"

@@ -6,8 +6,8 @@
 #include <cfloat>
 #include <cmath>
 
-#include "engine/online/SocialPlatform.h"
 #include "engine/ConfigStore.h"
+#include "engine/online/SocialPlatform.h"
 #include "engine/online/StoreManager.h"
 #include "engine/render/Mesh.h"
 #include "engine/render/Render.h"

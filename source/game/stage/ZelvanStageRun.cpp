@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "engine/ConfigStore.h"
-#include "engine/online/SocialPlatform.h"
 #include "engine/clock.h"
+#include "engine/online/SocialPlatform.h"
 #include "engine/render/PSParticleSystem.h"
 #include "engine/utils.h"
 #include "engine_game/Camera.h"
