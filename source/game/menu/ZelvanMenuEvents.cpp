@@ -3,6 +3,7 @@
 // act already; the others are bound by name and do nothing until their screens' flows exist.
 
 #include "game/menu/ZelvanMenu.h"
+#include "game/menu/ZelvanMenuSurpriseExt.h"
 #include "game/stage/ZelvanStage.h"
 
 namespace Zelvan {
@@ -65,7 +66,10 @@ void Menu::onHudDebugEvent::execute(View*) { _menu->_railsDebug = !_menu->_rails
 void Menu::onReviveVideoEvent::execute(View*) {}
 void Menu::onReviveCoinsEvent::execute(View*) {}
 void Menu::onReviveNoEvent::execute(View*) {}
-void Menu::onSurpriseboxOpenEvent::execute(View*) {}
+void Menu::onSurpriseboxOpenEvent::execute(View*) {
+    if (_menu->_surpriseExt)
+        _menu->_surpriseExt->open();
+}
 void Menu::onResultsCoin2Event::execute(View*) {}
 void Menu::onResultsMapEvent::execute(View*) {}
 void Menu::onResultsMissionsEvent::execute(View*) {}

@@ -21,9 +21,13 @@ public:
 
     float getBestDistance() const { return _bestDistance; }
     void reportDistance(float distance);
+    // The leaderboard of the overall best distance (".gamecenter"); no maps are loaded yet, so
+    // it is also the one the results' ranking uses.
+    const std::string& getGamecenter() const { return _gamecenter; }
 
     Panel* _panel = nullptr;
     float _bestDistance = 0;
+    std::string _gamecenter;
 };
 
 }  // namespace Zelvan
