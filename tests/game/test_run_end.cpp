@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <vector>
 #include <string>
 
 #include "TestSupport.h"
@@ -17,6 +19,7 @@
 #include "engine/random.h"
 #include "engine/render/ResourceManager.h"
 #include "engine/render/gles2/EglHeadless.h"
+#include "engine/render/gles2/OpenGLES2Render.h"
 #include "engine/ui/UiEvent.h"
 #include "engine_game/Text.h"
 #include "game/actors/ZelvanActorPlayer.h"
@@ -32,6 +35,7 @@
 #include "game/stage/ZelvanApplication.h"
 #include "game/stage/ZelvanLoader.h"
 #include "game/stage/ZelvanStage.h"
+#include "writer/PngWriter.h"
 
 using namespace Zelvan;
 
@@ -110,6 +114,18 @@ protected:
             return "<none>";
         return it->getTexts()[line]->_text;
     }
+    // With ZELVAN_RUN_END_SHOTS set: the screen as drawn now, written there as name.png.
+    void shot(const char* name) {
+        const char* dir = std::getenv("ZELVAN_RUN_END_SHOTS");
+        auto* render = dynamic_cast<OpenGLES2Render*>(Render::current());
+        if (!dir || !render)
+            return;
+        _app->OnRender();
+        glBindFramebuffer(GL_FRAMEBUFFER, (GLuint)std::max(render->defaultFramebuffer, 0));
+        const std::vector<uint8_t> pixels = EglHeadless::readPixels(0, 0, kWidth, kHeight);
+        render->endFrame();
+        EXPECT_TRUE(contentwriter::writePng(std::string(dir) + "/" + name + ".png", kWidth, kHeight, true, pixels));
+    }
     GoodsCounter& goods(const char* name) { return _stage->getPlayer()->_goods.get(name); }
     // A crashed run with surprise boxes and no revive offer: the box comes first, the results next.
     void endRun(float coins, float distance, bool surprises) {
@@ -153,6 +169,7 @@ TEST_F(RunEndTest, SurpriseBoxWaitsForTheTapCreditsItsGiftOnceAndLeavesForTheRes
     // Ten seconds: the box idles and never leaves by itself.
     for (int i = 0; i < 600; ++i)
         frame();
+    shot("surprise");
     EXPECT_EQ(_menu->currentPanelName(), "surprise");
     EXPECT_FALSE(box->isScriptOver());
 
@@ -270,6 +287,9 @@ TEST_F(RunEndTest, ResultsShowTheRunAndTheFriendsRankingAndMoveTheGoodsOnce) {
     EXPECT_EQ(text("results", "table", 7), "250m");
     EXPECT_EQ(text("results", "table", 8), "");
     EXPECT_EQ(text("results", "table", 10), "");
+    for (int i = 0; i < 60; ++i)
+        frame();
+    shot("results");
 
     // The figure's camera takes any screen shape.
     EXPECT_FLOAT_EQ(MenuResultsExt::fieldOfView(0.5f), 37.5f);
