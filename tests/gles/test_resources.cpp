@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <thread>
@@ -33,9 +34,16 @@ Texture* solidTexture(uint16_t w, uint16_t h, const uint8_t rgba[4]) {
 }
 
 // Serves frames until done is set (at most two seconds).
+// Serves the render thread's queues until the loader thread is done. There is no deadline short
+// of a real hang: under a sanitizer on a loaded machine the loader can take many seconds, and a
+// loader still waiting when the serving stops would block join() forever.
 void serveFramesUntil(OpenGLES2Render* render, const std::atomic<bool>& done) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-    while (!done && std::chrono::steady_clock::now() < end) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+    while (!done) {
+        if (std::chrono::steady_clock::now() > end) {
+            std::fprintf(stderr, "the loader thread never finished: stopping\n");
+            std::abort();
+        }
         render->beginFrame();
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }

@@ -18,9 +18,11 @@ const float kFontLine = 0.42f;    // line height of the sample font at scale 1 (
 const float kSlide = 14;          // how far an item slides in from the right and out to the left
 const char* const kMenuMaterial = "menu/flat";
 const char* const kBarMaterial = "menu/progressbar";
+const char* const kVeilMaterial = "menu/veil";  // blended: the game shows through
 
 struct Rgb {
     uint8_t r, g, b;
+    uint8_t a = 255;
 };
 
 const Rgb kWhite{255, 255, 255}, kBlack{10, 10, 14}, kYellow{250, 200, 40}, kOrange{240, 130, 30},
@@ -127,7 +129,7 @@ private:
             const float px = corners[k][0], pz = corners[k][1];
             for (float f : {px, y, pz, corners[k][2], corners[k][3], 0.0f, -1.0f, 0.0f})
                 putFloat(_vertexBytes, f);
-            for (uint8_t b : {c.r, c.g, c.b, (uint8_t)255})
+            for (uint8_t b : {c.r, c.g, c.b, c.a})
                 _vertexBytes.push_back(b);
             widen(Vec3(px, y, pz));
         }
@@ -227,10 +229,11 @@ private:
     std::vector<ContentFile> _files;
 };
 
-// A full-screen panel colour with a title; wide enough for screens up to a square.
+// A full-screen panel colour with a title; wide enough for screens up to a square. A see-through
+// colour (alpha below 255) lets the game world show behind the page.
 Piece background(const std::string& name, Rgb colour, const std::string& title, Rgb band) {
     Piece p(name);
-    p.rect(p.file.top, 0, 0, 20, 18, colour, kMenuMaterial, 0.5f);
+    p.rect(p.file.top, 0, 0, 20, 18, colour, colour.a < 255 ? kVeilMaterial : kMenuMaterial, 0.5f);
     p.file.top.children.push_back(p.part("band", 0, 6.6f, 20, 1.8f, band, kMenuMaterial, 0.4f));
     if (!title.empty())
         p.file.top.children.push_back(Piece::text("title", title, 0, 6.6f, 1.1f));
@@ -286,7 +289,7 @@ std::vector<ContentFile> loadingPage() {
 
 std::vector<ContentFile> mainPage() {
     Page page("main");
-    Piece bg = background("main_background", Rgb{40, 120, 60}, "ZELVAN", Rgb{20, 80, 40});
+    Piece bg = background("main_background", Rgb{40, 120, 60, 110}, "ZELVAN", Rgb{20, 80, 40});
     bg.file.top.children.push_back(Piece::text("subtitle", "rails without end", 0, 5.2f, 0.5f));
     page.item(bg, 0, 0, 0.5f);
     Piece start = buttonItem("main_start", "onMainStart", 5.0f, 1.5f, kYellow, "PLAY");
@@ -311,7 +314,7 @@ std::vector<ContentFile> mainPage() {
 
 std::vector<ContentFile> tutorialPage() {
     Page page("tutorial");
-    Piece bg = background("tutorial_background", Rgb{30, 120, 130}, "HOW TO PLAY", Rgb{15, 80, 90});
+    Piece bg = background("tutorial_background", Rgb{30, 120, 130, 130}, "HOW TO PLAY", Rgb{15, 80, 90});
     const char* lines[] = {"Swipe left or right to change rails", "Swipe up to leap, down to brake",
                            "Collect coins, tickets and letters", "Tilt to lean into the curves"};
     for (int i = 0; i < 4; ++i)
@@ -327,7 +330,7 @@ std::vector<ContentFile> tutorialPage() {
 
 std::vector<ContentFile> optionsPage() {
     Page page("options");
-    Piece bg = background("options_background", Rgb{90, 50, 130}, "OPTIONS", Rgb{60, 30, 90});
+    Piece bg = background("options_background", Rgb{90, 50, 130, 130}, "OPTIONS", Rgb{60, 30, 90});
     bg.file.top.children.push_back(Piece::text("hint", "drag a volume left or right", 0, 2.6f, 0.38f));
     page.item(bg, 0, 0, 0.5f);
     // The volume buttons run their event as the finger goes down, so the options screen can take
@@ -361,7 +364,7 @@ std::vector<ContentFile> optionsPage() {
 
 std::vector<ContentFile> creditsPage() {
     Page page("credits");
-    Piece bg = background("credits_background", Rgb{45, 45, 55}, "CREDITS", Rgb{25, 25, 35});
+    Piece bg = background("credits_background", Rgb{45, 45, 55, 150}, "CREDITS", Rgb{25, 25, 35});
     page.item(bg, 0, 0, 0.5f);
     // The credits extension moves this item itself, between the markers below.
     Piece scroll("credits_scroll");

@@ -141,6 +141,14 @@ public:
     // up) and saves the profile. What was moved is cleared, so calling it again moves nothing.
     void collectRunGoods();
 
+    // ---- Advertising (nothing while advertising is off) ----
+    // The banner at the bottom of the screen.
+    void showBanner();
+    void hideBanner();
+    // A cached interstitial, else an offer interstitial once.
+    void showInterstitial();
+    void hideInterstitial();
+
     // ---- Accessors ----
     bool isAdsEnabled() const { return _adsEnabled; }
     void setAdsEnabled(bool on) { _adsEnabled = on; }

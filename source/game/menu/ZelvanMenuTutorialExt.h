@@ -1,24 +1,21 @@
 #pragma once
-// The first start's screen. Its behaviour comes later: for now the menu controller only attaches it
-// to its panel.
+// The first start's screen: it shows the banner while on screen and, as the main menu, lets a
+// drag off its buttons turn the world behind it.
 
-#include <cstdint>
 #include <string>
 
-#include "game/menu/ZelvanMenuExtension.h"
-
-class Panel;
+#include "game/menu/ZelvanMenuMainExt.h"
 
 namespace Zelvan {
 
-class Menu;
-class MenuWorldExt;
-
-class MenuTutorialExt : public MenuExtension {
+class MenuTutorialExt : public MenuWorldDragExt {
 public:
+    // Null without a menu, panel or world extension.
+    static MenuTutorialExt* create(const std::string& name, Menu* menu, Panel* panel, MenuWorldExt* world);
     MenuTutorialExt(const std::string& name, Menu* menu, Panel* panel, MenuWorldExt* world);
 
-    Panel* _panel = nullptr;
+    void onShow(bool back) override;
+    void onHidden() override;
 };
 
 }  // namespace Zelvan
