@@ -29,6 +29,7 @@
 #include "game/menu/ZelvanMenuReviveExt.h"
 #include "game/menu/ZelvanMenuShopExt.h"
 #include "game/menu/ZelvanMenuSurpriseExt.h"
+#include "engine/online/SocialPlatform.h"
 #include "game/menu/ZelvanMenuTutorialExt.h"
 #include "game/menu/ZelvanMenuWorldExt.h"
 #include "game/menu/ZelvanPanel.h"
@@ -535,6 +536,42 @@ void Menu::showRunEnd() {
     }
     if (stage)
         stage->setState(Stage::StateStanding);
+}
+
+namespace {
+
+// A run counter taken out of the run: half up, nothing for amounts at or below zero, held to what
+// a total can take.
+int32_t takeRunCount(GoodsCounter& counter) {
+    const double amount = (double)counter._amount + 0.5;
+    counter._amount = 0;
+    if (!(amount > 0))
+        return 0;
+    return amount >= 2147483647.0 ? 2147483647 : (int32_t)amount;
+}
+
+int32_t addClamped(int32_t total, int32_t add) {
+    const int64_t sum = (int64_t)total + (int64_t)add;
+    return sum > 2147483647 ? 2147483647 : (int32_t)sum;
+}
+
+}  // namespace
+
+void Menu::collectRunGoods() {
+    Stage* stage = Stage::get();
+    if (ActorPlayer* train = stage ? stage->getPlayer() : nullptr) {
+        const float distance = train->_goods._distance;
+        if (_missionExt)
+            _missionExt->reportDistance(distance);
+        train->_goods._distance = 0;
+        const int32_t coins = takeRunCount(train->_goods.get("coins"));
+        const int32_t tickets = takeRunCount(train->_goods.get("tickets"));
+        if (_shopExt) {
+            _shopExt->setCoins(addClamped(_shopExt->getCoins(), coins));
+            _shopExt->setTickets(addClamped(_shopExt->getTickets(), tickets));
+        }
+    }
+    SocialPlatform::instance().saveProfile();
 }
 
 }  // namespace Zelvan

@@ -137,6 +137,9 @@ public:
     void startTutorial();
     // The crash countdown of a run has run out: revive, surprise box and results, as they apply.
     void showRunEnd();
+    // Moves the run's distance, coins and tickets into the totals (coins and tickets rounded half
+    // up) and saves the profile. What was moved is cleared, so calling it again moves nothing.
+    void collectRunGoods();
 
     // ---- Advertising (nothing while advertising is off) ----
     // The banner at the bottom of the screen.

@@ -10,6 +10,7 @@
 #include "game/menu/ZelvanMenu.h"
 #include "game/menu/ZelvanMenuMapExt02.h"
 #include "game/menu/ZelvanMenuShopExt.h"
+#include "game/menu/ZelvanMenuSurpriseExt.h"
 #include "game/stage/ZelvanStage.h"
 
 namespace Zelvan {
@@ -122,7 +123,10 @@ void Menu::onHudDebugEvent::execute(View*) { _menu->_railsDebug = !_menu->_rails
 void Menu::onReviveVideoEvent::execute(View*) {}
 void Menu::onReviveCoinsEvent::execute(View*) {}
 void Menu::onReviveNoEvent::execute(View*) {}
-void Menu::onSurpriseboxOpenEvent::execute(View*) {}
+void Menu::onSurpriseboxOpenEvent::execute(View*) {
+    if (_menu->_surpriseExt)
+        _menu->_surpriseExt->open();
+}
 void Menu::onResultsCoin2Event::execute(View*) {}
 void Menu::onResultsMapEvent::execute(View*) {}
 void Menu::onResultsMissionsEvent::execute(View*) {}
