@@ -43,7 +43,8 @@ void World::pick(std::vector<RayHit>& result, float x, float y, int typeFilter, 
 
 void World::rayTest(std::vector<RayHit>& result, const Vector3& start, const Vector3& end, int typeFilter) {
     result.clear();
-    std::vector<RayHit> hits;
+    std::vector<RayHit>& hits = _rayHits;
+    hits.clear();
     for (Scene* scene : _scenes) {
         if (!scene->_rayTestable || !scene->_shown)
             continue;

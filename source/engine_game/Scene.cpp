@@ -218,6 +218,11 @@ Object* ObjectPool::acquire(int physics) {
             return nullptr;
         _world->adoptPoolInstance(instance);
         _made.push_back(instance);
+        // Every list an instance moves through on release and flush holds all of them already, so
+        // the release of an instance later (a frame of the run) never grows a list.
+        for (std::vector<Object*>* list : {&_free, &_releasing, &_flushing})
+            if (list->capacity() < _made.size())
+                list->reserve(std::max(_made.size(), 2 * list->capacity()));
         World::noteListed(instance, World::ListedPool, _scene ? (const void*)_scene : (const void*)_world, this);
     }
     _updating.push_back(instance);
@@ -237,8 +242,10 @@ void ObjectPool::release(Object* instance) {
 }
 
 void ObjectPool::flush() {
-    // Instances released while this runs wait for the next flush.
-    std::vector<Object*> releasing;
+    // Instances released while this runs wait for the next flush. The list worked through keeps
+    // its storage for the next frame; a flush from inside a flush works through a list of its own.
+    std::vector<Object*> nested;
+    std::vector<Object*>& releasing = _flushing.empty() ? _flushing : nested;
     releasing.swap(_releasing);
     for (Object* instance : releasing) {
         if (!contains(_made, instance))
@@ -260,6 +267,7 @@ void ObjectPool::flush() {
             instance->onActiveChanged();
         }
     }
+    releasing.clear();
 }
 
 void ObjectPool::update() {

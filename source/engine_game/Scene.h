@@ -125,5 +125,7 @@ public:
     std::vector<Object*> _releasing;
 
 private:
+    // The instances a flush works through; kept so neither list loses its storage.
+    std::vector<Object*> _flushing;
     std::vector<Object*> _made;  // every instance made, freed with the pool
 };

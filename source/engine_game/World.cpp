@@ -52,9 +52,10 @@ void eraseCounted(std::vector<T*>& list, const void* item, uint32_t count) {
     }
 }
 
-// Every node of a tree, parents before children (work list: take the first, append its children).
-std::vector<Object*> walkTree(Object* top) {
-    std::vector<Object*> nodes;
+// Every node of a tree, parents before children (work list: take the first, append its children),
+// into nodes (emptied first; its storage is the caller's to reuse).
+const std::vector<Object*>& walkTree(Object* top, std::vector<Object*>& nodes) {
+    nodes.clear();
     if (!top)
         return nodes;
     nodes.push_back(top);
@@ -266,7 +267,7 @@ void World::deleteObject(Object* node) { delete node; }
 KeyFramePlayer* World::getAnimation(Object* node) const { return node ? node->_animation : nullptr; }
 
 void World::clearLights(Object* node) {
-    for (Object* n : walkTree(node))
+    for (Object* n : walkTree(node, _treeNodes))
         n->_lights.clear();
 }
 
@@ -294,7 +295,7 @@ void World::attachObject(Scene* scene, Object* node) {
     // A scene's players are advanced with the scene; the world's list would advance them twice.
     std::vector<KeyFramePlayer*>& active = scene ? scene->_animations : _animations;
     const void* activeOwner = scene ? (const void*)scene : (const void*)this;
-    for (Object* n : walkTree(node)) {
+    for (Object* n : walkTree(node, _treeNodes)) {
         KeyFramePlayer* player = n->_animation;
         if (!player)
             continue;
@@ -322,7 +323,7 @@ void World::attachObject(Scene* scene, Object* node) {
 void World::detachObject(Scene* scene, Object* node) {
     if (!node)
         return;
-    for (Object* n : walkTree(node)) {
+    for (Object* n : walkTree(node, _treeNodes)) {
         KeyFramePlayer* player = n->_animation;
         if (!player)
             continue;
@@ -387,6 +388,10 @@ void World::noteListed(Object* node, uint8_t kind, const void* owner, const void
     listing.owner = owner;
     listing.list = list;
     listing.count = 1;
+    // A node moves between a few lists (a player parked, then active again): room for some
+    // listings from the first one on, so those moves in the frames of a run do not allocate.
+    if (node->_listings.capacity() == node->_listings.size())
+        node->_listings.reserve(std::max<size_t>(4, 2 * node->_listings.size()));
     node->_listings.push_back(listing);
 }
 

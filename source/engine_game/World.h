@@ -223,6 +223,12 @@ private:
     friend class Scene;
     friend class ObjectPool;
 
+    // Storage reused by the calls that walk a node tree or gather ray hits, so that attaching,
+    // detaching, relighting and ray tests allocate nothing once it has grown. None of those calls
+    // reenters another of them while it uses its list.
+    std::vector<Object*> _treeNodes;
+    std::vector<RayHit> _rayHits;
+
     // A scene is going: its bodies' records go with it.
     void forgetScene(Scene* scene);
     // A pool took over an instance the world made without a scene.

@@ -294,17 +294,17 @@ TEST_F(StageRunTest, AtTheOriginShiftTrainAndCameraKeepTheirRelation) {
 TEST_F(StageRunTest, ARunStartsOnAFallbackRegionOrNotAtAll) {
     load(false, 7, "[menu]\npages = { map }\n");
     ASSERT_FALSE(HasFatalFailure());
-    // A region chosen in the menu that no set has: the configured start region.
+    // A current region whose set is gone: logged, and the configured start region.
     MenuMapExt02* map = _stage->getMenu()->getMapExt();
     ASSERT_NE(map, nullptr);
-    map->_entries = {{"nowhere", 1}};
-    map->_selected = 0;
+    ASSERT_TRUE(map->selectContinent("hills"));
+    map->getCurrent()->levelSet = "nowhere";
     _stage->resetRun();
     ASSERT_NE(_stage->getLevelGroupSet(), nullptr);
     EXPECT_EQ(_stage->getLevelGroupSet()->key, "regionMeadow");
     EXPECT_EQ(_stage->getState(), Stage::StateRunning);
     // A known region wins.
-    map->_entries = {{"regionHills", 1}};
+    map->getCurrent()->levelSet = "regionHills";
     _stage->resetRun();
     EXPECT_EQ(_stage->getLevelGroupSet()->key, "regionHills");
     unload();
@@ -316,11 +316,12 @@ TEST_F(StageRunTest, ARunStartsOnAFallbackRegionOrNotAtAll) {
     EXPECT_EQ(_stage->getLevelGroupSet()->key, "regionMeadow");
     unload();
 
-    // A start region that names nothing: the reset of the menus' entry logs it and leaves no set,
-    // so the menu's start cannot run; a reset later leaves the stage out of the running state.
+    // A start region that names nothing and no region on the map: the reset of the menus' entry
+    // logs it and leaves no set, so the menu's start cannot run; a reset later leaves the stage
+    // out of the running state.
     testsupport::captureLog();
     testsupport::clearLog();
-    load(false, 7, "[level]\nstartLevelSet = nowhere\n", false);
+    load(false, 7, "[level]\nstartLevelSet = nowhere\n[menu_map_extension02]\nstartContinent = \"\"\n", false);
     ASSERT_FALSE(HasFatalFailure());
     EXPECT_TRUE(testsupport::logContains("No level set for region() nor a start level set(nowhere)!"));
     EXPECT_EQ(_stage->getLevelGroupSet(), nullptr);

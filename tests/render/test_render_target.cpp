@@ -46,7 +46,11 @@ struct Scene {
     ~Scene() {
         for (auto& mesh : meshes)
             for (RenderTarget* t : targets) t->removeMesh(mesh.get());
-        for (auto& mesh : meshes) EXPECT_EQ(mesh->_renderLink, nullptr) << "a link outlived every target";
+        for (auto& mesh : meshes)
+            for (RenderTarget* t : targets)
+                if (mesh->_renderLink) {
+                    EXPECT_FALSE(mesh->_renderLink->isLinkedIn(t->_index)) << "still linked";
+                }
     }
     Geometry* geometry(uint32_t triangles = 2) {
         geometries.emplace_back(makeGeometry(triangles));
@@ -123,8 +127,18 @@ TEST(RenderTargetLists, AddingTwiceLinksOnceAndTargetsKeepTheirOwnLinks) {
     EXPECT_EQ(b.linkedMeshCount(), 1u);
     ASSERT_NE(m->_renderLink, nullptr);  // still listed by b
     b.removeMesh(m);
-    EXPECT_EQ(m->_renderLink, nullptr);
+    // Out of every target the mesh keeps its link (the mesh frees it), linked nowhere, and
+    // takes the same one when it comes back.
+    RenderLink* link = m->_renderLink;
+    ASSERT_NE(link, nullptr);
+    EXPECT_FALSE(link->isLinkedIn(a._index));
+    EXPECT_FALSE(link->isLinkedIn(b._index));
     b.removeMesh(m);  // not linked: nothing
+    EXPECT_EQ(b.linkedMeshCount(), 0u);
+    a.addMesh(m);
+    EXPECT_EQ(m->_renderLink, link);
+    EXPECT_EQ(a.linkedMeshCount(), 1u);
+    a.removeMesh(m);
 }
 
 TEST(RenderTargetLists, AMeshWithoutMaterialIsNotLinked) {
@@ -270,7 +284,7 @@ TEST_F(Culling, MeshesLeaveOnOddCullsAndComeBackOnEvenOnes) {
     EXPECT_EQ(target.culledMeshCount(), 1u);
     target.removeMesh(inFront);
     EXPECT_EQ(target.culledMeshCount(), 0u);
-    EXPECT_EQ(inFront->_renderLink, nullptr);
+    EXPECT_FALSE(inFront->_renderLink->isLinkedIn(target._index));
 }
 
 TEST_F(Culling, BoundsModeOneTestsTheSphere) {

@@ -191,8 +191,11 @@ public:
     explicit Page(const std::string& panel) : _panel(panel), _scene("BIN1.1") {}
 
     // The interface camera; only the first page loaded carries it (every page draws through it).
+    // It is orthographic, so its distance changes only the depth the pages are drawn at: far
+    // enough back that the menu world's 3D objects (the shop's figures, drawn after the
+    // interface without clearing its depth) stand in front of the page.
     void camera() {
-        _scene.camera("MenuCamera", Vec3(0, -20, 0), Vec3(kPi * 0.5f, 0, 0), Layers::bits(1), 0, kScreenHeight);
+        _scene.camera("MenuCamera", Vec3(0, -75, 0), Vec3(kPi * 0.5f, 0, 0), Layers::bits(1), 0, kScreenHeight);
     }
 
     // The item node "<panel>_<node>" from the piece; slides in and out unless `still` (items that
@@ -403,9 +406,11 @@ void addIcons(Piece& p, const std::vector<std::pair<std::string, Rgb>>& icons) {
 }
 
 // Rows with a 3D figure: "view" marks where it stands; "selected" pulses around the chosen one.
+// The pulse stays inside the row's height (at most 2% larger), so that the row's measure, and
+// with it the rows below, do not move with it.
 void addFigureParts(Piece& p) {
     p.file.top.children.push_back(p.part("view", -3.3f, 0, 1.4f, 1.4f, Rgb{70, 60, 50}, kMenuMaterial, 0.1f));
-    p.file.top.children.push_back(p.part("selected", 0, 0, kRowWidth + 0.2f, kRowHeight + 0.2f, kGold,
+    p.file.top.children.push_back(p.part("selected", 0, 0, kRowWidth + 0.3f, kRowHeight - 0.1f, kGold,
                                          kMenuMaterial, 0.3f));
     p.file.top.children.push_back(p.part("flag", 3.8f, 0.55f, 0.35f, 0.5f, kGreen));
     p.file.top.children.push_back(p.button("button", "onShopItem", -3.3f, 0, 1.4f, 1.4f, Rgb{90, 80, 70}, ""));
@@ -449,6 +454,16 @@ std::vector<ContentFile> shopPage() {
                                tabs[i].caption, i < 4);
         page.item(tab, -3.6f + 1.8f * (float)i, 4.2f, -0.5f);
     }
+    // Covers above and below the list window: rows scrolled out of the window pass behind them
+    // (in front of the rows, behind the tabs, balances and buttons).
+    Piece coverTop("shop_cover_top");
+    coverTop.rect(coverTop.file.top, 0, 0, 20, 5.4f, Rgb{140, 80, 30}, kMenuMaterial, 0.1f);
+    coverTop.file.top.children.push_back(coverTop.part("band", 0, 0.3f, 20, 1.8f, Rgb{100, 50, 15}, kMenuMaterial, 0.05f));
+    coverTop.file.top.children.push_back(Piece::text("title", "SHOP", 0, 0.3f, 1.1f));
+    page.item(coverTop, 0, 6.3f, -0.25f);
+    Piece coverBottom("shop_cover_bottom");
+    coverBottom.rect(coverBottom.file.top, 0, 0, 20, 3.0f, Rgb{140, 80, 30}, kMenuMaterial, 0.1f);
+    page.item(coverBottom, 0, -8.1f, -0.25f);
     Piece back = buttonItem("shop_back", "onShopBack", 3.0f, 0.9f, kRed, "BACK");
     page.item(back, 0, -7.3f, -0.5f);
     // The list window: rows are laid out from the upper marker down to the lower one.
@@ -526,7 +541,8 @@ std::vector<ContentFile> mapPage() {
         const char* name;
         float x, z, r;
         Rgb colour;
-    } continents[] = {{"meadow", -1.0f, 0.8f, 1.1f, Rgb{80, 180, 70}}, {"hills", 1.2f, -0.9f, 1.0f, Rgb{170, 130, 70}}};
+    } continents[] = {{"meadow", -1.0f, 0.8f, 1.1f, Rgb{80, 180, 70}}, {"hills", 1.2f, -0.9f, 1.0f, Rgb{170, 130, 70}},
+                       {"islands", -0.6f, -2.1f, 0.5f, Rgb{200, 190, 120}}};
     for (const auto& c : continents) {
         ObjectNodeDesc land;
         land.name = std::string("continent_") + c.name;

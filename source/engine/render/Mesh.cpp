@@ -6,6 +6,7 @@
 #include "engine/bounds.h"
 #include "engine/render/Geometry.h"
 #include "engine/render/Material.h"
+#include "engine/render/RenderTarget.h"
 #include "engine/render/Shader.h"
 #include "engine/utils.h"
 
@@ -19,6 +20,8 @@ Mesh::~Mesh() {
     _drawRanges.clear();
     delete _bounds;
     _bounds = nullptr;
+    delete _renderLink;
+    _renderLink = nullptr;
 }
 
 void Mesh::setGeometry(Geometry* geometry, int32_t firstIndex, int32_t indexCount) {

@@ -57,8 +57,8 @@ class Mesh {
 public:
     Mesh();
     // Sets hidden, releases the override and draw-range lists and deletes the mesh's bounds
-    // (a node that merged them must be done with the mesh first). Render link and adjacency
-    // are not released here; take the mesh out of every render target first.
+    // (a node that merged them must be done with the mesh first) and its render link. The
+    // adjacency is not released here. Take the mesh out of every render target first.
     ~Mesh();
     Mesh(const Mesh&) = delete;
     Mesh& operator=(const Mesh&) = delete;
@@ -98,6 +98,9 @@ public:
     alignas(16) Matrix4 _worldMatrix;
     std::vector<UniformOverride> _uniformOverrides;
     uint32_t _lastDrawn = 0;  // msSinceStart of the frame that last drew it
+    // Owned. Made when a render target first links the mesh and kept while the mesh lives, also
+    // when it is in no target: meshes leave and rejoin the targets whenever their scene is
+    // hidden and shown or their pooled node is released and taken again.
     RenderLink* _renderLink = nullptr;
 
 private:

@@ -17,6 +17,8 @@ RecordingRender* RecordingRender::create() {
 }
 
 void RecordingRender::record(const char* slot, const void* object, int64_t a, int64_t b) {
+    if (!logCalls)
+        return;
     Call c;
     c.slot = slot;
     c.object = object;

@@ -41,6 +41,8 @@ public:
 
     // Calls recorded so far.
     std::vector<Call> calls;
+    // Off: calls are not recorded (a benchmark measuring the frame, not the log).
+    bool logCalls = true;
     // Shaders whose "link" fails (they get no program), for failure paths.
     bool failShaders = false;
 

@@ -119,7 +119,6 @@ RenderTarget::~RenderTarget() {
             node->prev[i] = nullptr;
             node->next[i] = nullptr;
             node->linked[i] = 0;
-            releaseLink(node->mesh);
             node = next;
         }
     };
@@ -131,6 +130,8 @@ RenderTarget::~RenderTarget() {
     _culledList = nullptr;
     _rangeFirst.clear();
     _firstOfRange.clear();
+    _spareRangeFirst.clear();
+    _spareFirstOfRange.clear();
     for (RenderTargetMesh* mesh : _postEffects) delete mesh;
     if (_issuer) _issuer->forgetTarget(this);
     releaseTargetIndex(_heldIndex);
@@ -179,18 +180,60 @@ RenderTarget::RangeKey RenderTarget::rangeKey(const Mesh* mesh) {
     return key;
 }
 
+void RenderTarget::eraseRangeFirst(decltype(_rangeFirst)::iterator it) {
+    _spareRangeFirst.push_back(_rangeFirst.extract(it));
+}
+
+void RenderTarget::eraseFirstOfRange(decltype(_firstOfRange)::iterator it) {
+    _spareFirstOfRange.push_back(_firstOfRange.extract(it));
+}
+
+void RenderTarget::putRangeFirst(const RangeKey& key, RenderLink* node) {
+    auto held = _rangeFirst.find(key);
+    if (held != _rangeFirst.end()) {
+        held->second = node;
+        return;
+    }
+    if (_spareRangeFirst.empty()) {
+        _rangeFirst.emplace(key, node);
+        return;
+    }
+    auto entry = std::move(_spareRangeFirst.back());
+    _spareRangeFirst.pop_back();
+    entry.key() = key;
+    entry.mapped() = node;
+    _rangeFirst.insert(std::move(entry));
+}
+
+void RenderTarget::putFirstOfRange(RenderLink* node, const RangeKey& key) {
+    if (_spareFirstOfRange.empty()) {
+        _firstOfRange.emplace(node, key);
+        return;
+    }
+    auto entry = std::move(_spareFirstOfRange.back());
+    _spareFirstOfRange.pop_back();
+    entry.key() = node;
+    entry.mapped() = key;
+    _firstOfRange.insert(std::move(entry));
+}
+
 void RenderTarget::setRangeFirst(const RangeKey& key, RenderLink* node) {
     auto held = _rangeFirst.find(key);
-    if (held != _rangeFirst.end() && held->second != node)
-        _firstOfRange.erase(held->second);
+    if (held != _rangeFirst.end() && held->second != node) {
+        auto previous = _firstOfRange.find(held->second);
+        if (previous != _firstOfRange.end())
+            eraseFirstOfRange(previous);
+    }
     auto own = _firstOfRange.find(node);
     if (own != _firstOfRange.end() && !(own->second == key)) {
-        _rangeFirst.erase(own->second);
+        auto stale = _rangeFirst.find(own->second);
+        if (stale != _rangeFirst.end())
+            eraseRangeFirst(stale);
         own->second = key;
     } else if (own == _firstOfRange.end()) {
-        _firstOfRange.emplace(node, key);
+        putFirstOfRange(node, key);
     }
-    _rangeFirst[key] = node;
+    putRangeFirst(key, node);
 }
 
 void RenderTarget::forgetRangeFirst(RenderLink* node) {
@@ -198,8 +241,10 @@ void RenderTarget::forgetRangeFirst(RenderLink* node) {
     if (own == _firstOfRange.end())
         return;
     const RangeKey key = own->second;
-    _firstOfRange.erase(own);
-    _rangeFirst.erase(key);
+    eraseFirstOfRange(own);
+    auto run = _rangeFirst.find(key);
+    if (run != _rangeFirst.end())
+        eraseRangeFirst(run);
     // Runs stay together in chains built by addMesh alone, so the run goes on right after its
     // first node or not at all; a chain sorted by position may have split it up.
     const uint32_t i = _index;
@@ -218,8 +263,10 @@ void RenderTarget::indexChain(RenderLink* head) {
         auto own = _firstOfRange.find(node);
         if (own == _firstOfRange.end())
             continue;
-        _rangeFirst.erase(own->second);
-        _firstOfRange.erase(own);
+        auto run = _rangeFirst.find(own->second);
+        if (run != _rangeFirst.end())
+            eraseRangeFirst(run);
+        eraseFirstOfRange(own);
     }
     for (RenderLink* node = head; node; node = node->nextIn(i)) {
         const RangeKey key = rangeKey(node->mesh);
@@ -323,15 +370,6 @@ void RenderTarget::unlinkFromCulled(RenderLink* node) {
 }
 
 // A link that no target lists any more is freed, so meshes leave no memory behind.
-void RenderTarget::releaseLink(Mesh* mesh) {
-    RenderLink* link = mesh ? mesh->_renderLink : nullptr;
-    if (!link) return;
-    for (uint8_t flag : link->linked)
-        if (flag) return;
-    mesh->_renderLink = nullptr;
-    delete link;
-}
-
 void RenderTarget::removeMesh(Mesh* mesh) {
     if (!mesh || !mesh->_renderLink) return;
     const uint32_t i = _index;
@@ -359,7 +397,6 @@ void RenderTarget::removeMesh(Mesh* mesh) {
     node->prev[i] = nullptr;
     node->next[i] = nullptr;
     node->linked[i] = 0;
-    releaseLink(mesh);
 }
 
 // The six planes of the camera's view volume in world space, normals pointing inwards: the

@@ -181,7 +181,6 @@ private:
     // Rebuilds the run index of one chain whose order changed.
     void indexChain(RenderLink* head);
     void unlinkFromCulled(RenderLink* node);
-    void releaseLink(Mesh* mesh);
     bool buildPlanes(Plane planes[PlaneCount]) const;
     bool isOutside(const Mesh* mesh, const Plane planes[PlaneCount]) const;
     void sortChain(RenderLink*& head);
@@ -193,6 +192,15 @@ private:
     // each such node heads, so a mesh finds its place without walking its chain.
     std::unordered_map<RangeKey, RenderLink*, RangeKeyHash> _rangeFirst;
     std::unordered_map<RenderLink*, RangeKey> _firstOfRange;
+    // Entries taken out of the two maps, kept for the next insertions: meshes move between the
+    // chains and the culled list every frame, and a map entry of its own would be an allocation
+    // each time.
+    std::vector<decltype(_rangeFirst)::node_type> _spareRangeFirst;
+    std::vector<decltype(_firstOfRange)::node_type> _spareFirstOfRange;
+    void eraseRangeFirst(decltype(_rangeFirst)::iterator it);
+    void eraseFirstOfRange(decltype(_firstOfRange)::iterator it);
+    void putRangeFirst(const RangeKey& key, RenderLink* node);
+    void putFirstOfRange(RenderLink* node, const RangeKey& key);
     // Set once a blended chain was reordered by position: its runs may then be split.
     bool _blendedSorted = false;
     // The index this target took at construction and gives back when it goes.

@@ -2,7 +2,14 @@
 // the controller's own operations (panel moves, the message answers, pausing, the tutorial start)
 // act already; the others are bound by name and do nothing until their screens' flows exist.
 
+#include <cstdio>
+
+#include "engine/online/SocialPlatform.h"
+#include "engine/services.h"
+#include "game/ZelvanTexts.h"
 #include "game/menu/ZelvanMenu.h"
+#include "game/menu/ZelvanMenuMapExt02.h"
+#include "game/menu/ZelvanMenuShopExt.h"
 #include "game/stage/ZelvanStage.h"
 
 namespace Zelvan {
@@ -14,6 +21,50 @@ void resumeFromPause(Menu* menu) {
     if (Stage* stage = Stage::get())
         stage->setState(Stage::StateRunning);
     menu->goBack(true);
+}
+
+std::string translatedText(const std::string& key) {
+    TextContainer* texts = TextContainer::get();
+    return texts ? texts->translate(key) : key;
+}
+
+// Travelling to the browsed continent costs one ticket; the ticket is taken only once the
+// continent became the player's.
+void travelToContinent(Menu* menu) {
+    MenuMapExt02* map = menu->getMapExt();
+    if (!map || !map->getSelected() || map->getSelected() == map->getCurrent())
+        return;
+    MenuShopExt* shop = menu->getShopExt();
+    if (shop && shop->getTickets() >= 1) {
+        MenuMapExt02::Continent* target = map->getSelected();
+        if (!map->selectContinent(target->name))
+            return;
+        shop->setTickets(shop->getTickets() - 1);
+        map->refreshButtons();
+        map->playTravel();
+        char label[256];
+        std::snprintf(label, sizeof label, "%s: yes", translatedText(target->textName).c_str());
+        sendAnalyticsEvent("menu map", "travel", label, 1);
+        SocialPlatform::instance().saveProfile();
+        return;
+    }
+    menu->showMessage(Menu::MessageYesNo, translatedText("#text_menu_map_select_caption"),
+                      translatedText("#text_menu_map_select_message"), [](Menu* m, int32_t answer) {
+                          if (answer == 1)
+                              m->showPanel("shop", false);
+                          else
+                              m->goBack(true);
+                      });
+}
+
+void startFromMap(Menu* menu) {
+    MenuMapExt02* map = menu->getMapExt();
+    const std::string continent =
+        map && map->getCurrent() ? translatedText(map->getCurrent()->textName) : std::string("?");
+    sendAnalyticsEvent("menu map", "start - continent", continent.c_str(), 1);
+    if (map)
+        map->playStart();
+    menu->restartRun();
 }
 
 }  // namespace
@@ -28,10 +79,16 @@ void Menu::onMainMapEvent::execute(View*) { _menu->goToPanel("map", false); }
 void Menu::onMainMissionsEvent::execute(View*) { _menu->goToPanel("mission", false); }
 void Menu::onMapBackEvent::execute(View*) { _menu->goBack(true); }
 void Menu::onMapTicketEvent::execute(View*) {}
-void Menu::onMapStartEvent::execute(View*) {}
-void Menu::onMapSelectEvent::execute(View*) {}
-void Menu::onMapSelectLeftEvent::execute(View*) {}
-void Menu::onMapSelectRightEvent::execute(View*) {}
+void Menu::onMapStartEvent::execute(View*) { startFromMap(_menu); }
+void Menu::onMapSelectEvent::execute(View*) { travelToContinent(_menu); }
+void Menu::onMapSelectLeftEvent::execute(View*) {
+    if (MenuMapExt02* map = _menu->getMapExt())
+        map->selectPrevious();
+}
+void Menu::onMapSelectRightEvent::execute(View*) {
+    if (MenuMapExt02* map = _menu->getMapExt())
+        map->selectNext();
+}
 void Menu::onMissionBackEvent::execute(View*) { _menu->goBack(true); }
 void Menu::onOptionsMusicEvent::execute(View*) {}
 void Menu::onOptionsSFXEvent::execute(View*) {}

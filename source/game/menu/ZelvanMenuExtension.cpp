@@ -12,29 +12,26 @@
 
 namespace Zelvan {
 
-namespace {
-const char* const kSource = "source/game/menu/ZelvanMenuExtension.cpp";
-}
-
 ActorMenu* MenuExtension::createMenuActor(Scene* scene, PSParticleSystem* particles, const std::string& prefix,
                                           LevelSkin* skin) {
-    XAssert(scene ? 1 : 0, "scene", kSource, __LINE__);
-    if (!scene)
+    if (!scene) {
+        Logger::error("[MenuExtension::createMenuActor] %s: no scene to make the figure in", prefix.c_str());
         return nullptr;
+    }
     const ConfigStore& config = ConfigStore::instance();
     const std::string file = config.getString(prefix + ".objectFile", "");
     if (file.empty())
         return nullptr;
     ObjectPool* pool = scene->getObjectPool(file);
     Object* instance = pool ? pool->acquire(0) : nullptr;
+    // A figure that cannot be made is a content fault: the screen goes on without it.
     if (!instance) {
         Logger::error("%s.object (%s) not found!", prefix.c_str(), file.c_str());
-        XAssert(0, "false", kSource, __LINE__);
         return nullptr;
     }
     ActorMenu* actor = dynamic_cast<ActorMenu*>(instance);
-    XAssert(actor ? 1 : 0, "actorMenu", kSource, __LINE__);
     if (!actor) {
+        Logger::error("%s.object (%s) is no menu figure", prefix.c_str(), file.c_str());
         pool->release(instance);
         return nullptr;
     }

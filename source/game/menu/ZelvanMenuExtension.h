@@ -24,7 +24,8 @@ public:
     // The actor of prefix + ".objectFile" taken from the scene's pool, active, bound to the
     // particle system, at the origin, with its menu look and the skin (may be null), its
     // animations stopped and prefix + ".menuAnim" played when set. Null for an empty
-    // ".objectFile"; a file that gives no instance, or no menu actor, stops the program.
+    // ".objectFile"; null with a logged error without a scene, or for a file that gives no
+    // instance or no menu actor (the screen shows without the figure).
     static ActorMenu* createMenuActor(Scene* scene, PSParticleSystem* particles, const std::string& prefix,
                                       LevelSkin* skin);
     // A copy of the template item appended to the panel, placed where the template node is in

@@ -2,9 +2,6 @@
 
 namespace Zelvan {
 
-MenuPauseExt::MenuPauseExt(const std::string& name, Panel* panel) {
-    _name = name;
-    _panel = panel;
-}
+MenuPauseExt::MenuPauseExt(const std::string& name, Panel* panel) : MenuExtension(name), _panel(panel) {}
 
 }  // namespace Zelvan

@@ -6,9 +6,15 @@
 #include <map>
 
 #include "engine/ConfigStore.h"
+#include "engine/IGame.h"
+#include "engine/bounds.h"
+#include "engine/render/RenderTarget.h"
+#include "engine_game/Camera.h"
+#include "engine_game/Transform.h"
 #include "engine/online/SocialPlatform.h"
 #include "engine/online/StoreManager.h"
 #include "engine/ui/Page.h"
+#include "engine/ui/UIObject.h"
 #include "engine/utils.h"
 #include "engine_game/Object.h"
 #include "engine_game/Scene.h"
@@ -118,10 +124,13 @@ void MenuShopExt::Group::update(MenuShopExt* shop, float shopTime, float dt) {
 }
 
 Vector2 MenuShopExt::Item::extent() const {
-    if (!_row)
+    if (!_row || !_row->_node)
         return Vector2(0, 0);
     Vector3 low, high;
     _row->getExtent(low, high);
+    // A row with nothing to measure takes no room rather than stacking the list backwards.
+    if (!(low.z <= high.z) || !std::isfinite(low.z) || !std::isfinite(high.z))
+        return Vector2(0, 0);
     return Vector2(low.z, high.z);
 }
 
@@ -150,8 +159,67 @@ void MenuShopExt::ItemRotate::spin(float amount) {
 }
 
 void MenuShopExt::ItemRotate::update(MenuShopExt* shop, float shopTime, float dt) {
-    // The spin and the placement on screen belong to the shop's presentation.
-    (void)shop, (void)shopTime, (void)dt;
+    if (_spinQueued) {
+        // A swipe turns the item by its own length at once and leaves it turning that fast.
+        _angle += _queuedImpulse;
+        const float limit = shop->_angularVelocityMax;
+        _angularVelocity = dt > 0 ? std::max(-limit, std::min(limit, _queuedImpulse / dt)) : 0.0f;
+        _spinQueued = 0;
+        _queuedImpulse = 0;
+    } else {
+        _angle += _angularVelocity * dt;
+        // Settles to the default speed in the direction it had; at rest it starts the negative way.
+        const float s = _angularVelocity > 0 ? 1.0f : -1.0f;
+        _angularVelocity += s * (1.0f - std::pow(0.05f, dt)) *
+                            (std::fabs(shop->_angularVelocityDefault) - std::fabs(_angularVelocity));
+    }
+    // Kept to one turn so that hours of spinning lose no precision.
+    const float turn = 2.0f * 3.14159265358979f;
+    if (std::fabs(_angle) > turn)
+        _angle = std::fmod(_angle, turn);
+    if (!std::isfinite(_angle))
+        _angle = shop->_angleStart;
+    if (!std::isfinite(_angularVelocity))
+        _angularVelocity = 0;
+    place(shop, shopTime);
+}
+
+void MenuShopExt::ItemItem::place(MenuShopExt* shop, float) {
+    if (_icon && _placeholder)
+        shop->placeIcon(_icon, _placeholder, _angle);
+}
+
+void MenuShopExt::ItemBank::place(MenuShopExt* shop, float) {
+    if (_icon && _placeholder)
+        shop->placeIcon(_icon, _placeholder, _angle);
+}
+
+void MenuShopExt::ItemObject::place(MenuShopExt* shop, float) {
+    if (_menu.object && _row)
+        shop->placeObject(_row, _menu.object, _menu.centre, _menu.scale, _angle);
+}
+
+void MenuShopExt::ItemCharacter::place(MenuShopExt* shop, float shopTime) {
+    if (_menu.object && _row)
+        shop->placeObject(_row, _menu.object, _menu.centre, _menu.scale, _angle);
+    pulse(shop, shopTime);
+}
+
+void MenuShopExt::ItemTrain::place(MenuShopExt* shop, float shopTime) {
+    if (_menu.object && _menu.object->_active && _row)
+        shop->placeObject(_row, _menu.object, _menu.centre, _menu.scale, _angle);
+    pulse(shop, shopTime);
+}
+
+void MenuShopExt::ItemCharacter::pulse(MenuShopExt* shop, float shopTime) {
+    if (!_selected)
+        return;
+    Object* node = rowFind(_row, "selected");
+    if (!node)
+        return;
+    const float wave = 0.5f * std::sin(shopTime * shop->_pulseSpeed) + 0.5f;
+    const float scale = shop->_pulseMin + (shop->_pulseMax - shop->_pulseMin) * wave;
+    node->setScale(Vector3(scale, scale, scale));
 }
 
 // ---- Boost ----
@@ -389,6 +457,13 @@ MenuShopExt::MenuShopExt(const std::string& name, Panel* panel, World* menuWorld
         if (_scene)
             _scene->hide();
     }
+    // A screen not yet sized would divide by zero: it is taken as square until then.
+    const float w = IGame::hostWidth(), h = IGame::hostHeight();
+    const float aspect = w > 0 && h > 0 ? w / h : 1.0f;
+    _camera = new Camera(nullptr);
+    _camera->setPerspective(75.0f * aspect, aspect, 1.0f, 150.0f);
+    _camera->setPosition(Vector3(0, 0, -50));
+    _camera->updateTransform();
 }
 
 MenuShopExt::~MenuShopExt() {
@@ -401,9 +476,263 @@ MenuShopExt::~MenuShopExt() {
     _list.clear();
     if (_menuWorld && _scene)
         _menuWorld->releaseScene(_scene);
+    if (_menuWorld && _menuWorld->getCamera() == _camera)
+        _menuWorld->setCamera(nullptr);
+    delete _camera;
+    _camera = nullptr;
 }
 
-void MenuShopExt::onHidden() { handSelectionToGame(Stage::get()); }
+// ---- Presentation ----
+
+void MenuShopExt::onShow(bool back) {
+    if (_scene)
+        _scene->show();
+    if (_menuWorld) {
+        _menuWorld->setCamera(_camera);
+        if (_menuWorld->_renderTarget)
+            _menuWorld->_renderTarget->_disabled = 0;
+    }
+    if (!back) {
+        _shopTime = 0;
+        _touching = 0;
+        _dragMode = DragNone;
+        _dragSum = Vector3();
+        _dragVelocity = Vector3();
+        _spunNode = nullptr;
+    }
+}
+
+void MenuShopExt::onHide(bool) {
+    _focus = -1;
+    if (_targetSet) {
+        _targetSet = 0;
+        _scroll = _target;
+    }
+}
+
+void MenuShopExt::onHidden() {
+    if (_scene)
+        _scene->hide();
+    if (_menuWorld && _menuWorld->_renderTarget)
+        _menuWorld->_renderTarget->_disabled = 1;
+    handSelectionToGame(Stage::get());
+}
+
+Camera* MenuShopExt::interfaceCamera() const {
+    UIObject* world = _panel ? _panel->getWorld() : nullptr;
+    return world ? static_cast<World*>(world)->getCamera() : nullptr;
+}
+
+bool MenuShopExt::touchBegan(int32_t, const Vector3& point) {
+    Camera* camera = interfaceCamera();
+    if (!camera || !_objectUp || !_objectDown)
+        return true;
+    Vector3 up = _objectUp->getWorldPosition(), down = _objectDown->getWorldPosition();
+    camera->project(up);
+    camera->project(down);
+    const float top = 0.5f * up.y + 0.5f, bottom = 0.5f * down.y + 0.5f;
+    const float h = 1.0f - point.y;
+    if (bottom < h && h < top) {
+        _touching = 1;
+        _dragMode = DragUndecided;
+        _dragSum = Vector3();
+        _spunNode = nullptr;
+        _dragVelocity = Vector3();
+        _lastPoint = Vector3(point.x, h, point.z);
+        camera->unproject(_lastPoint);
+        _focus = -1;
+    }
+    return true;
+}
+
+bool MenuShopExt::touchMoved(int32_t, const Vector3& point) {
+    Camera* camera = interfaceCamera();
+    if (!_touching || !camera)
+        return _touching != 0;
+    Vector3 q(point.x, 1.0f - point.y, point.z);
+    camera->unproject(q);
+    _dragSum = _dragSum + (q - _lastPoint);
+    _lastPoint = q;
+    // The first real movement decides the drag for good; a report without movement decides
+    // nothing.
+    if (_dragMode == DragUndecided && (_dragSum.x != 0 || _dragSum.z != 0))
+        _dragMode = std::fabs(_dragSum.z) >= std::fabs(_dragSum.x) ? DragScroll : DragSpin;
+    return _touching != 0;
+}
+
+bool MenuShopExt::touchEnded(int32_t, const Vector3&) {
+    if (!_touching)
+        return false;
+    _touching = 0;
+    _dragMode = DragNone;
+    _spunNode = nullptr;
+    return true;
+}
+
+int32_t MenuShopExt::focusListIndex(int32_t index) {
+    if (index < 0 || index >= (int32_t)_list.size() || !_list[index])
+        return 0;
+    _focus = index;
+    _touching = 0;
+    _dragMode = DragNone;
+    _dragSum = Vector3();
+    _dragVelocity = Vector3();
+    _spunNode = nullptr;
+    return 1;
+}
+
+void MenuShopExt::layoutList(const Vector3& origin, float& total, float* focusOffset, int32_t focusIndex,
+                             Node** probed, float probe) {
+    float offset = 0;
+    if (focusOffset)
+        *focusOffset = 0;
+    if (probed)
+        *probed = nullptr;
+    for (size_t i = 0; i < _list.size(); ++i) {
+        if ((int32_t)i == focusIndex && focusOffset)
+            *focusOffset = offset;
+        Node* node = _list[i];
+        if (!node) {
+            offset += _spaceSeparator;
+            continue;
+        }
+        if (node->_kind == KindGroup) {
+            offset += _spaceNode;
+            continue;
+        }
+        Item* item = static_cast<Item*>(node);
+        const Vector2 span = node->extent();
+        const float height = span.y - span.x;
+        const float top = origin.z - offset;
+        if (probed && !*probed && probe < top && probe > top - height)
+            *probed = node;
+        if (item->_row && item->_row->_node) {
+            Object* root = item->_row->_node;
+            const Matrix4& world = root->_transform->_world;
+            const Vector3 rows[3] = {world.row3(0), world.row3(1), world.row3(2)};
+            Vector3 position = world.getTranslation();
+            position.z = top - span.y;
+            root->_transform->setWorld(rows, position);
+            root->updateTransform();
+        }
+        offset += height + _spaceNode;
+    }
+    total = offset;
+}
+
+void MenuShopExt::placeIcon(Object* icon, Object* placeholder, float angle) {
+    if (!icon || !placeholder)
+        return;
+    const Matrix4& world = placeholder->_transform->_world;
+    const Vector3 r0 = world.row3(0), r1 = world.row3(1), r2 = world.row3(2);
+    const float c = std::cos(angle), s = std::sin(angle);
+    const Vector3 rows[3] = {r0 * c + r1 * s, r1 * c - r0 * s, r2};
+    icon->_transform->setWorld(rows, world.getTranslation());
+    icon->updateTransform();
+}
+
+void MenuShopExt::placeObject(PanelItem* row, Object* object, const Vector3& centre, float scale, float angle) {
+    XAssert(row && object ? 1 : 0, "menuShopExt && panelItem && object", __FILE__, __LINE__);
+    if (!row || !object)
+        return;
+    Object* view = row->findNode("view");
+    Camera* camera = interfaceCamera();
+    if (!view || !camera || !_camera)
+        return;
+    Vector3 p = view->getWorldPosition();
+    if (view->_bounds)
+        p = (view->_bounds->_worldMin + view->_bounds->_worldMax) * 0.5f;
+    camera->project(p);
+    const float sx = p.x * 0.5f + 0.5f, sy = p.y * 0.5f + 0.5f;
+    Vector3 w(sx, sy, 0.8f);
+    _camera->unproject(w);
+    const float t = std::max(0.0f, std::min(1.0f, sy));
+    const float a = _faceAngle + _faceAngleDown + (_faceAngleTop - _faceAngleDown) * t;
+    const float ca = std::cos(a), sa = std::sin(a), cb = std::cos(angle), sb = std::sin(angle);
+    const Vector3 rows[3] = {Vector3(cb, sb * ca, sb * sa) * scale, Vector3(-sb, cb * ca, cb * sa) * scale,
+                             Vector3(0, -sa, ca) * scale};
+    const Vector3 position = w - (rows[0] * centre.x + rows[1] * centre.y + rows[2] * centre.z);
+    object->_transform->setWorld(rows, position);
+    object->updateTransform();
+}
+
+void MenuShopExt::update(float dt) {
+    _shopTime += dt;
+    if (!_objectUp || !_objectDown)
+        return;
+    Vector3 origin = _objectUp->getWorldPosition();
+    origin.z += _scroll;
+    float total = 0, focusOffset = 0;
+    Node* probed = nullptr;
+    const bool probe = _dragMode == DragSpin && !_spunNode;
+    layoutList(origin, total, _focus >= 0 ? &focusOffset : nullptr, _focus, probe ? &probed : nullptr,
+               _lastPoint.z);
+    if (probe)
+        _spunNode = probed;
+    const float top = _objectUp->getWorldPosition().z, bottom = _objectDown->getWorldPosition().z;
+    _targetSet = 0;
+    if (_touching) {
+        _dragVelocity = Vector3();
+        if (_dragMode == DragScroll) {
+            _dragVelocity.z = dt > 0 ? _dragSum.z / dt : 0.0f;
+            _scroll += _dragSum.z;
+        } else if (_dragMode == DragSpin) {
+            _dragVelocity.x = dt > 0 ? _dragSum.x / dt : 0.0f;
+            if (_spunNode)
+                _spunNode->spin(_dragSum.x);
+        }
+        _dragSum = Vector3();
+    } else {
+        const float maxScroll = std::max(total - std::fabs(bottom - top), 0.0f);
+        if (_scroll < 0) {
+            _target = 0;
+            _targetSet = 1;
+        } else if (_scroll > maxScroll) {
+            _target = maxScroll;
+            _targetSet = 1;
+        }
+        if (_focus >= 0) {
+            _target = std::min(maxScroll, focusOffset);
+            _targetSet = 1;
+        }
+        if (_targetSet) {
+            const float gap = _target - _scroll;
+            float step = 10.0f * dt * gap;
+            if (std::fabs(step) > std::fabs(gap))
+                step = gap;
+            _scroll += step;
+        }
+        _scroll += _dragVelocity.z * dt;
+        _dragVelocity = _dragVelocity * std::pow(0.05f, dt);
+    }
+    if (!std::isfinite(_scroll))
+        _scroll = 0;
+    for (Node* node : _list)
+        if (node)
+            node->update(this, _shopTime, dt);
+}
+
+int32_t MenuShopExt::tabButtonIndex(const Range& tab) const {
+    if (tab.first < 0 || tab.last < tab.first)
+        return -1;
+    // A tab with only its heading shows its heading, not the next tab's.
+    if (tab.last == tab.first)
+        return tab.first;
+    const int32_t next = _focus + 1;
+    const int32_t start = _focus >= 0 && tab.first + 1 <= next && next <= tab.last ? next : tab.first + 1;
+    for (int32_t i = start; i <= tab.last; ++i)
+        if (hasAffordableItem(i, i) == 1)
+            return i;
+    return start;
+}
+
+int32_t MenuShopExt::tabEntryIndex(const Range& tab, int32_t selectedIndex) const {
+    if (!tab.isEmpty())
+        for (int32_t i = tab.first; i <= tab.last; ++i)
+            if (hasAffordableItem(i, i) == 1)
+                return i;
+    return selectedIndex;
+}
 
 void MenuShopExt::reload() { reload(Roster::fromStage(Stage::get())); }
 

@@ -19,6 +19,7 @@
 #include "engine/math.h"
 #include "game/menu/ZelvanMenuExtension.h"
 
+class Camera;
 class Object;
 class Panel;
 class PanelItem;
@@ -162,7 +163,13 @@ public:
     public:
         using Item::Item;
         void spin(float amount) override;
+        // The spin step, then place.
         void update(MenuShopExt* shop, float shopTime, float dt) override;
+        // Puts the row's icon or 3D object where the row shows it.
+        virtual void place(MenuShopExt* shop, float shopTime) {
+            (void)shop;
+            (void)shopTime;
+        }
 
         float _angularVelocity = 0;  // radians per second
         float _angle = 0;            // radians
@@ -182,6 +189,7 @@ public:
         int32_t buy(MenuShopExt* shop) override;
         void refresh(MenuShopExt* shop) override;
         int32_t count() const { return (int32_t)_prices.size(); }
+        void place(MenuShopExt* shop, float shopTime) override;
 
         Object* _icon = nullptr;
         Object* _placeholder = nullptr;
@@ -205,6 +213,7 @@ public:
         void describe(ItemInfo& info) const override;
         int32_t canBuy() const override { return _available; }
         int32_t buy(MenuShopExt* shop) override;
+        void place(MenuShopExt* shop, float shopTime) override;
 
         MenuObject _menu;
         int32_t _price = 0;
@@ -227,6 +236,9 @@ public:
         bool setSelected(bool selected) override;
         void refresh(MenuShopExt* shop) override;
         bool isOwned() const { return !_notOwned; }
+        void place(MenuShopExt* shop, float shopTime) override;
+        // Scales the row's "selected" node while selected.
+        void pulse(MenuShopExt* shop, float shopTime);
 
         MenuObject _menu;
         int32_t _price = 0;  // 0 or more
@@ -242,6 +254,7 @@ public:
         int32_t canBuy() const override;
         int32_t buy(MenuShopExt* shop) override;
         void refresh(MenuShopExt* shop) override;
+        void place(MenuShopExt* shop, float shopTime) override;
 
         uint8_t _menuLocked = 0;
     };
@@ -267,6 +280,7 @@ public:
         int32_t credit(MenuShopExt* shop);
         void refresh(MenuShopExt* shop) override;
         bool isRealMoney() const { return _price <= 0; }
+        void place(MenuShopExt* shop, float shopTime) override;
 
         Object* _icon = nullptr;
         Object* _placeholder = nullptr;
@@ -284,8 +298,37 @@ public:
     ~MenuShopExt() override;
 
     // ---- Panel extension ----
-    // Hands the selection to the game.
+    void onShow(bool back) override;
+    void onHide(bool forward) override;
+    bool touchBegan(int32_t finger, const Vector3& point) override;
+    bool touchMoved(int32_t finger, const Vector3& point) override;
+    bool touchEnded(int32_t finger, const Vector3& point) override;
+    void update(float dt) override;
+    // Hides the shop's 3D world and hands the selection to the game.
     void onHidden() override;
+
+    // ---- Presentation ----
+    // 1, or 0 (nothing changed) for an index outside the list or a separator. Ends a drag.
+    int32_t focusListIndex(int32_t index);
+    // Stacks the rows downwards from origin; total: the list's height; focusOffset (may be
+    // null): the height above the focus entry; probed (may be null): the item whose row spans
+    // the height probe.
+    void layoutList(const Vector3& origin, float& total, float* focusOffset, int32_t focusIndex, Node** probed,
+                    float probe);
+    // Turns the icon by angle about the placeholder's third axis, in the placeholder's place.
+    void placeIcon(Object* icon, Object* placeholder, float angle);
+    // Puts the 3D object where the row's "view" node shows on screen, tilted by its height on
+    // the screen and turned by angle.
+    void placeObject(PanelItem* row, Object* object, const Vector3& centre, float scale, float angle);
+    // The entry a tab button focuses: the next affordable entry after the focus inside the
+    // tab, else the one after the focus (or after the heading).
+    int32_t tabButtonIndex(const Range& tab) const;
+    // The entry the main menu's way into a tab focuses: the first affordable one, else the
+    // selected one (may be -1).
+    int32_t tabEntryIndex(const Range& tab, int32_t selectedIndex) const;
+    // The camera of the page the shop's rows live in (null without a page).
+    Camera* interfaceCamera() const;
+    Camera* getShopCamera() const { return _camera; }
 
     // ---- Catalogue ----
     // Builds the catalogue from configuration and the stage's lists, then refreshes the
@@ -363,6 +406,21 @@ public:
     float _angleStart = 0;
     float _angularVelocityDefault;
     float _angularVelocityMax;
+
+    // Presentation state.
+    Camera* _camera = nullptr;  // owned: the menu world's camera while the shop shows
+    float _shopTime = 0;
+    float _scroll = 0;  // how far the list is pushed up
+    uint8_t _targetSet = 0;
+    float _target = 0;
+    int32_t _focus = -1;
+    uint8_t _touching = 0;
+    int32_t _dragMode = 0;  // DragNone, DragUndecided, DragSpin, DragScroll
+    Vector3 _lastPoint;
+    Vector3 _dragSum;
+    Vector3 _dragVelocity;
+    Node* _spunNode = nullptr;  // not owned
+    enum DragMode { DragNone = 0, DragUndecided = 1, DragSpin = 2, DragScroll = 3 };
 
     Range _boosts, _characters, _trains, _skins, _bank;
     int32_t _ticketRow = 0;

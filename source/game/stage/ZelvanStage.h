@@ -262,6 +262,8 @@ public:
     Atmosphere* _atmosphere = nullptr;
     LevelSkin* _skin = nullptr;
     std::vector<Light*> _lights;  // the four stage lights, made by the world
+    // The gifts collected in the current frame; its storage is kept from frame to frame.
+    std::vector<ActorItemGift*> _collectedGifts;
     Road* _road = nullptr;
     // Handle counter, the five stacks and the loaded level cameras.
     CameraStacks _cameraStacks;

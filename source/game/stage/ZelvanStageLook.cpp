@@ -100,10 +100,10 @@ Vector3 rotateAbout(const Vector3& v, const Vector3& axis, float angle) {
 
 MenuMapExt02* mapOf(Menu* menu) { return menu ? menu->getMapExt() : nullptr; }
 
-std::string selectedMapEntry(Menu* menu) {
+// The level set of the region the player is at; empty without a map or a region.
+std::string currentMapLevelSet(Menu* menu) {
     const MenuMapExt02* map = mapOf(menu);
-    const MenuMapExt02::Entry* entry = map ? map->getSelectedEntry() : nullptr;
-    return entry ? entry->name : std::string();
+    return map ? map->currentLevelSet() : std::string();
 }
 
 void showStargateEnter(Menu* menu) {
@@ -316,10 +316,12 @@ void Stage::enterStargate() {
 void Stage::returnToStartSet() {
     if (_actorPlayer)
         _actorPlayer->_goods.get("analyticsStargate")._amount += 1.0f;
-    std::string name = selectedMapEntry(_menu);
-    if (name.empty())
-        name = ConfigStore::instance().getString("level.startLevelSet", "");
-    changeLevelGroupSet(name);
+    std::string name = currentMapLevelSet(_menu);
+    if (!name.empty() && changeLevelGroupSet(name))
+        return;
+    if (!name.empty())
+        Logger::error("Level set(%s) of the current region cannot be set; the start level set is used", name.c_str());
+    changeLevelGroupSet(ConfigStore::instance().getString("level.startLevelSet", ""));
 }
 
 void Stage::randomMapSet() {
@@ -331,16 +333,15 @@ void Stage::randomMapSet() {
     MenuMapExt02* map = mapOf(_menu);
     if (!map)
         return;
-    // The unlocked continents, by their index in the whole map.
-    const std::vector<MenuMapExt02::Entry>& entries = map->getEntries();
-    std::vector<int32_t> unlocked;
+    // The other selectable continents; one of them at random becomes the player's region.
+    std::vector<MenuMapExt02::Continent*> unlocked;
     int32_t k = -1;
-    for (size_t j = 0; j < entries.size(); ++j) {
-        if (entries[j].flag != 1)
+    for (MenuMapExt02::Continent* c : map->getContinents()) {
+        if (!c->selectable)
             continue;
-        if (_levelGroupSet && entries[j].name == _levelGroupSet->key)
+        if (c == map->getCurrent())
             k = (int32_t)unlocked.size();
-        unlocked.push_back((int32_t)j);
+        unlocked.push_back(c);
     }
     const int32_t c = (int32_t)unlocked.size();
     if (c <= 0)
@@ -348,9 +349,8 @@ void Stage::randomMapSet() {
     int32_t i = std::min((int32_t)(((float)c - 0.5f) * (float)motherRandom().nextDouble()), c - 1);
     if (i == k)
         i = (k + 1) % c;
-    const std::string name = entries[unlocked[i]].name;
-    map->selectContinent(unlocked[i]);
-    changeLevelGroupSet(name);
+    if (map->selectContinent(unlocked[i]->name))
+        changeLevelGroupSet(unlocked[i]->levelSet);
 }
 
 // ---- Atmospheres ----

@@ -193,7 +193,8 @@ void Stage::updatePickups() {
     PlayerGoods& goods = player->_goods;
 
     // 1. Gifts collected in this frame.
-    std::vector<ActorItemGift*> collected;
+    std::vector<ActorItemGift*>& collected = _collectedGifts;
+    collected.clear();
     _road->updateItems(collected, player, _stageCamera, gameDelta(this));
     for (ActorItemGift* gift : collected) {
         if (Boost* boost = giftBoost(gift)) {

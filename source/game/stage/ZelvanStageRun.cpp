@@ -117,12 +117,14 @@ void Stage::resetRun() {
     if (_road)
         _road->resetActors();
     setLevelGroupSet(nullptr);
+    // The region the player is at (paid for), never the one merely browsed on the map.
     std::string name;
     if (_menu)
         if (MenuMapExt02* map = _menu->getMapExt())
-            if (const MenuMapExt02::Entry* entry = map->getSelectedEntry())
-                name = entry->name;
-    if (name.empty() || !changeLevelGroupSet(name)) {
+            name = map->currentLevelSet();
+    if (!name.empty() && !changeLevelGroupSet(name))
+        Logger::error("Level set(%s) of the current region cannot be set; the start level set is used", name.c_str());
+    if (!_levelGroupSet) {
         // No region chosen (no menu yet, or a name no set has): the configured start region, else
         // the first region there is.
         std::string start = ConfigStore::instance().getString("level.startLevelSet", "");
