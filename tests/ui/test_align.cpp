@@ -7,7 +7,10 @@
 #include "engine/ui/Page.h"
 #include "engine/ui/UIObject.h"
 #include "engine/ui/View.h"
+#include "engine/bounds.h"
+#include "engine/render/Mesh.h"
 #include "engine_game/KeyFramePlayer.h"
+#include "engine_game/Transform.h"
 #include "support_ui.h"
 
 namespace {
@@ -150,6 +153,33 @@ TEST_F(Align, AnimatedMembersMoveTheirKeys) {
     EXPECT_NEAR(k[0].position.z, 1, 1e-4f);
     EXPECT_NEAR(k[1].position.x, -0.9f, 1e-4f);
     EXPECT_NEAR(n->getPosition().x, -1, 1e-4f);
+}
+
+// An item's key frames slide it in from off the screen; the alignment places it while it still
+// stands at that first key. Its mesh's world box must follow the slide, or culling keeps it hidden.
+TEST_F(Align, AnAlignedItemsBoundsFollowItsKeyFrames) {
+    std::vector<cw::SceneKeyDesc> keys(2);
+    keys[0].position = cw::Vec3(10, 0, 0);
+    keys[1].position = cw::Vec3(0, 0, 0);
+    PageWriter pw;
+    pw.empty("g", {0, 0, 0}, {{"align", "left,top"}}, {"g"})
+        .node("n", {10, 0, 0}, {}, "box", {0.2f, 0.2f, 0.2f}, {}, {"g"}, keys);
+    Page* page = load("p.scene", pw);
+    ui()->alignViews();
+    Object* n = findNode(page->_root, "n");
+    ASSERT_NE(n, nullptr);
+    ASSERT_NE(n->_animation, nullptr);
+    ASSERT_FALSE(n->_meshes.empty());
+    n->_animation->_loop = 0;
+    n->_animation->_playing = 1;
+    for (int i = 0; i < 120; ++i)
+        frame();
+    const Vector3 at = n->_transform->_world.getTranslation();
+    EXPECT_NEAR(at.x, -1, 1e-3f) << "the slide ends at the aligned rest";
+    const Bounds* box = n->_meshes.front()->_bounds;
+    ASSERT_NE(box, nullptr);
+    EXPECT_NEAR((box->_worldMin.x + box->_worldMax.x) * 0.5f, at.x, 0.2f);
+    EXPECT_NEAR((box->_worldMin.z + box->_worldMax.z) * 0.5f, at.z, 0.2f);
 }
 
 }  // namespace

@@ -247,6 +247,12 @@ Object* UIObject::instantiate(Scene* scene, Object* parent, const std::string& s
 
 void UIObject::update() {
     World::update();
+    // Key frames move the items of a page every frame; their world matrices and mesh bounds must
+    // follow, or the bounds a page had when it was placed (an item's "in" start, off the screen)
+    // would cull it for good. Only nodes whose transform changed do any work.
+    for (Page* page : _pages)
+        if (page->_shown && page->_root)
+            page->_root->updateTransform();
     Camera* camera = getCamera();
     if (!camera)
         return;
