@@ -444,9 +444,8 @@ void Menu::enterMainMenu() {
     }
 }
 
-void Menu::startRun() {
-    Stage* stage = Stage::get();
-    if (stage)
+void Menu::prepareNewRun() {
+    if (Stage* stage = Stage::get())
         stage->popCamera(_cameraHandle);
     _cameraHandle = 0;
     _reviveAvailable = true;
@@ -456,25 +455,19 @@ void Menu::startRun() {
         _hudExt->prepareRecordButton();
         _hudExt->queueMessage(translated("#text_menu_hud_start"));
     }
-    if (stage)
+}
+
+void Menu::startRun() {
+    prepareNewRun();
+    if (Stage* stage = Stage::get())
         stage->startRun();
     _history.clear();
     showPanel("hud", false);
 }
 
 void Menu::restartRun() {
-    Stage* stage = Stage::get();
-    if (stage)
-        stage->popCamera(_cameraHandle);
-    _cameraHandle = 0;
-    _reviveAvailable = true;
-    _recordingAvailable = false;
-    if (_hudExt) {
-        _hudExt->resetRun();
-        _hudExt->prepareRecordButton();
-        _hudExt->queueMessage(translated("#text_menu_hud_start"));
-    }
-    if (stage)
+    prepareNewRun();
+    if (Stage* stage = Stage::get())
         stage->resetRun();
     _history.clear();
     showPanel("hud", false);

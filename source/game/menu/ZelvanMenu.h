@@ -227,6 +227,8 @@ public:
 #undef ZELVAN_MENU_EVENT_MEMBER
 
 private:
+    // What starting and restarting a run share: the menu camera goes and the HUD is made ready.
+    void prepareNewRun();
     Menu();
     void init();
     // Calls the stored answer once: it is taken and cleared first, so an answer that shows a new
