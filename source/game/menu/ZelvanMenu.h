@@ -17,6 +17,7 @@
 #include "engine/math.h"
 #include "engine/online/StoreManager.h"
 #include "engine/render/PSParticleSystem.h"
+#include "engine/services.h"
 #include "engine/ui/UiEvent.h"
 
 class Panel;
@@ -56,7 +57,11 @@ class PanelContainer;
     X(onResultsTwitter) X(onResultsPlayback) X(onResultsFacebook) X(onPauseBack) X(onPauseResume)              \
     X(onPauseExit) X(onPauseRestart)
 
-class Menu : private UiEventHandler, public IStoreHandler {
+class Menu : private UiEventHandler,
+             public IStoreHandler,
+             public VungleHandler,
+             public LeadBoltHandler,
+             public IEveryPlayEventHandler {
 public:
     // A named action of the menu; it holds the menu it acts on.
     class MenuEvent : public UiEvent {
@@ -141,6 +146,55 @@ public:
     // up) and saves the profile. What was moved is cleared, so calling it again moves nothing.
     void collectRunGoods();
 
+    // ---- Revive ----
+    // Pays the revive price, the bank first and the run's coins for the rest; false (nothing
+    // paid) when both together do not reach it.
+    bool payRevive();
+    void reviveByCoins();
+    void onReviveCoinsAnswer(int32_t answer);
+    void reviveByVideo();
+
+    // ---- Main menu, map and tutorial ----
+    // The main menu's start: counts towards the rating question, then the map or the question.
+    void onMainStart();
+    void onRateGameAnswer(int32_t answer);
+    void openShopCharacters();
+    void openShopTrains();
+    void startFromMap();
+    void travelToContinent();
+    void onNoTicketAnswer(int32_t answer);
+    void replayTutorial();
+
+    // ---- Shop and store purchases ----
+    void buyShopItem(View* view);
+    void buyBankItem(View* view);
+    void onBuyItemAnswer(int32_t answer);
+    void restorePurchases();
+    void onProductInfo(int32_t code, const std::string& price) override;
+    void onPurchaseFinished(int32_t code, const std::string& text, const StoreTransaction& transaction) override;
+    void onRestoreFinished(const std::string& text) override;
+
+    // ---- Gameplay recording (the platform may not support it: then nothing starts) ----
+    bool isRecordingSupported() const;
+    void startRecording();
+    void pauseRecording();
+    void resumeRecording();
+    void stopRecording();
+    // Stops a running recording and shows the last one when there is one.
+    void playLastRecording();
+
+    // ---- Sharing the run's distance ----
+    void shareFacebook();
+    void shareTwitter();
+
+    // ---- Platform service callbacks ----
+    void onVideoClosed() override;
+    void onAdShown() override;
+    void onAdClosed() override;
+    void onAdFailed() override;
+    void onOverlayShown() override;
+    void onOverlayHidden() override;
+
     // ---- Advertising (nothing while advertising is off) ----
     // The banner at the bottom of the screen.
     void showBanner();
@@ -150,7 +204,8 @@ public:
     void hideInterstitial();
 
     // ---- Accessors ----
-    bool isAdsEnabled() const { return _adsEnabled; }
+    // Off by configuration or once the player owns "zelvan_noads".
+    bool isAdsEnabled() const;
     void setAdsEnabled(bool on) { _adsEnabled = on; }
     bool isRailsDebug() const { return _railsDebug; }
     void setRailsDebug(bool on) { _railsDebug = on; }

@@ -29,4 +29,10 @@ void Menu::showInterstitial() {
 
 void Menu::hideInterstitial() {}
 
+bool Menu::isAdsEnabled() const { return _adsEnabled; }
+
+void Menu::onAdShown() {}
+void Menu::onAdClosed() {}
+void Menu::onAdFailed() {}
+
 }  // namespace Zelvan

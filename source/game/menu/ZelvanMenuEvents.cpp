@@ -29,9 +29,12 @@ std::string translatedText(const std::string& key) {
     return texts ? texts->translate(key) : key;
 }
 
+}  // namespace
+
 // Travelling to the browsed continent costs one ticket; the ticket is taken only once the
 // continent became the player's.
-void travelToContinent(Menu* menu) {
+void Menu::travelToContinent() {
+    Menu* menu = this;
     MenuMapExt02* map = menu->getMapExt();
     if (!map || !map->getSelected() || map->getSelected() == map->getCurrent())
         return;
@@ -58,7 +61,8 @@ void travelToContinent(Menu* menu) {
                       });
 }
 
-void startFromMap(Menu* menu) {
+void Menu::startFromMap() {
+    Menu* menu = this;
     MenuMapExt02* map = menu->getMapExt();
     const std::string continent =
         map && map->getCurrent() ? translatedText(map->getCurrent()->textName) : std::string("?");
@@ -68,7 +72,10 @@ void startFromMap(Menu* menu) {
     menu->restartRun();
 }
 
-}  // namespace
+void Menu::openShopCharacters() {}
+void Menu::openShopTrains() {}
+void Menu::onNoTicketAnswer(int32_t) {}
+void Menu::replayTutorial() {}
 
 void Menu::onTutorialStartEvent::execute(View*) { _menu->startTutorial(); }
 void Menu::onMainStartEvent::execute(View*) {}
@@ -80,8 +87,8 @@ void Menu::onMainMapEvent::execute(View*) { _menu->goToPanel("map", false); }
 void Menu::onMainMissionsEvent::execute(View*) { _menu->goToPanel("mission", false); }
 void Menu::onMapBackEvent::execute(View*) { _menu->goBack(true); }
 void Menu::onMapTicketEvent::execute(View*) {}
-void Menu::onMapStartEvent::execute(View*) { startFromMap(_menu); }
-void Menu::onMapSelectEvent::execute(View*) { travelToContinent(_menu); }
+void Menu::onMapStartEvent::execute(View*) { _menu->startFromMap(); }
+void Menu::onMapSelectEvent::execute(View*) { _menu->travelToContinent(); }
 void Menu::onMapSelectLeftEvent::execute(View*) {
     if (MenuMapExt02* map = _menu->getMapExt())
         map->selectPrevious();

@@ -1,0 +1,178 @@
+#pragma once
+// The one harness of every test that drives the game: a temporary documents folder, the sample
+// content, a fixed frame time, fixed seeds, the shared headless EGL context and no sound device.
+// A test may put configuration keys of its own in front of the sample's (a key keeps its first
+// value), load the game through the loader, then drive it by frames, events and touches.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "TestSupport.h"
+#include "engine/ConfigStore.h"
+#include "engine/IGame.h"
+#include "engine/clock.h"
+#include "engine/plat_linux/RunServices.h"
+#include "engine/platform.h"
+#include "engine/random.h"
+#include "engine/render/ResourceManager.h"
+#include "engine/render/gles2/EglHeadless.h"
+#include "engine/ui/Page.h"
+#include "engine/ui/UiEvent.h"
+#include "engine/ui/View.h"
+#include "game/actors/ZelvanActorPlayer.h"
+#include "game/menu/ZelvanMenu.h"
+#include "game/menu/ZelvanPanel.h"
+#include "game/menu/ZelvanPanelContainer.h"
+#include "game/stage/ZelvanApplication.h"
+#include "game/stage/ZelvanLoader.h"
+#include "game/stage/ZelvanStage.h"
+
+using namespace Zelvan;
+
+class GameFixture : public ::testing::Test {
+protected:
+    static constexpr int kWidth = 270, kHeight = 480;
+    static constexpr float kDt = 1.0f / 60.0f;
+
+    GameFixture() : _stores(testsupport::contentDir(), _documents.path()), _game((float)kWidth, (float)kHeight) {}
+
+    void SetUp() override {
+        setenv("ALSOFT_DRIVERS", "null", 0);
+        ASSERT_NE(EglHeadless::shared(kWidth, kHeight), nullptr) << "no headless EGL context";
+        IGame::setInstance(&_game);
+        Clock::setPaused(false);
+        runReport() = RunReport();
+    }
+    void TearDown() override {
+        unload();
+        Clock::setPaused(false);
+        platform::clearLaunchSwitches();
+        IGame::setInstance(nullptr);
+    }
+
+    // Loads the game through its loader to the end. The fixture's configuration text, when given,
+    // is read before the sample's, so its keys win. The autopilot drives runs unless told not to.
+    void load(const std::string& fixture = std::string(), bool autopilot = true) {
+        using namespace Zelvan;
+        ConfigStore::instance().resetForTests();
+        if (!fixture.empty()) {
+            testsupport::writeFile(_documents.path() + "/data/configs/game_fixture.txt", fixture);
+            ConfigStore::instance().loadFile("configs/game_fixture.txt", "");
+        }
+        ResourceManager::instance().resetForTests();
+        if (autopilot)
+            platform::setLaunchSwitch("debug.autopilot", true);
+        _app = Application::instance();
+        int generation = 0;
+        sGameSettings settings;
+        _app->OnInitWindow(generation, 1.0f, kWidth, kHeight, settings);
+        ASSERT_TRUE(_app->OnAppStarted());
+        motherRandom().seed(7);
+        autopilotRandom().seed(111);
+        srand(7);
+        _stage = Stage::get();
+        ASSERT_NE(_stage, nullptr);
+        _menu = _stage->getMenu();
+        ASSERT_NE(_menu, nullptr);
+        for (int i = 0; i < 5000 && !_stage->getLoader()->empty(); ++i)
+            frame();
+        ASSERT_TRUE(_stage->getLoader()->empty());
+        ASSERT_NE(_stage->getPlayer(), nullptr);
+    }
+    // Ends the program's objects as quitting does; the documents folder stays for the next load.
+    void unload() {
+        Application::destroyInstance();
+        _app = nullptr;
+        _stage = nullptr;
+        _menu = nullptr;
+    }
+
+    void frame() {
+        frameTime().dt = kDt;
+        frameTime().realDt = kDt;
+        _app->OnUpdate();
+    }
+    void frames(int n) {
+        for (int i = 0; i < n; ++i)
+            frame();
+    }
+    // Frames until no panel change is pending; false when it never ends.
+    bool settle(int limit = 300) {
+        for (int i = 0; i < limit && _menu->isChangePending(); ++i)
+            frame();
+        return !_menu->isChangePending();
+    }
+    // Frames until the named panel is on screen; false when it never comes.
+    bool reaches(const std::string& name, int limit = 300) {
+        for (int i = 0; i < limit && current() != name; ++i)
+            frame();
+        return current() == name;
+    }
+    std::string current() const { return _menu->currentPanelName(); }
+    // Frames until the panel has settled on screen (its items came in): it takes touches then.
+    bool activates(const std::string& name, int limit = 300) {
+        for (int i = 0; i < limit && !panel(name)->isActive(); ++i)
+            frame();
+        return panel(name)->isActive();
+    }
+    std::vector<std::string> history() const { return _menu->getHistory(); }
+    Panel* panel(const std::string& name) const { return _menu->getPanelContainer()->findPanel(name); }
+
+    // Runs the menu's event of that name as its button would, with the view given (none by default).
+    void fire(const char* name, View* view = nullptr) {
+        for (UiEvent* event : _menu->getEvents())
+            if (std::string(event->name) == name) {
+                event->execute(view);
+                return;
+            }
+        ADD_FAILURE() << "no event " << name;
+    }
+    // The finger point (normalised, y down) at the centre of the first button of the panel's page
+    // that runs the event on lift; (-1, -1) when there is none.
+    Vector3 buttonOf(const std::string& panelName, const char* event) const {
+        Panel* p = panel(panelName);
+        if (p && p->_page)
+            for (View* view : p->_page->_views)
+                if (view->_upEvent && std::string(view->_upEvent->name) == event)
+                    return Vector3((view->_unionLow.x + view->_unionHigh.x) * 0.5f,
+                                           1.0f - (view->_unionLow.y + view->_unionHigh.y) * 0.5f, 0);
+        return Vector3(-1, -1, 0);
+    }
+    // A finger through the application, as the platform delivers it (pixels).
+    void touch(int type, const Vector3& finger) {
+        InputEvent event;
+        event.type = type;
+        event.finger = 0;
+        event.x = finger.x * (float)kWidth;
+        event.y = finger.y * (float)kHeight;
+        _app->OnInputEvent(0, event);
+    }
+    void tap(const Vector3& finger) {
+        touch(InputTouchBegan, finger);
+        frame();
+        touch(InputTouchEnded, finger);
+        frame();
+    }
+    // Taps the panel's button of that event once the panel took the screen; false when the panel
+    // never comes or has no such button.
+    bool tapButton(const std::string& panelName, const char* event) {
+        if (!reaches(panelName) || !activates(panelName))
+            return false;
+        const Vector3 at = buttonOf(panelName, event);
+        if (at.x < 0)
+            return false;
+        tap(at);
+        return true;
+    }
+    size_t menuCameras() const { return _stage->_cameraStacks._stacks[Stage::CameraMenu].size(); }
+
+    testsupport::TempDir _documents;
+    testsupport::ScopedStores _stores;
+    testsupport::FixedSizeGame _game;
+    Application* _app = nullptr;
+    Stage* _stage = nullptr;
+    Menu* _menu = nullptr;
+};
