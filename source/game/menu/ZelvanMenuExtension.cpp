@@ -50,6 +50,13 @@ ActorMenu* MenuExtension::createMenuActor(Scene* scene, PSParticleSystem* partic
     return actor;
 }
 
+float MenuExtension::menuFieldOfView(float aspect) {
+    const float fov = 75.0f * aspect;
+    if (!(fov > kMenuFovMin))
+        return kMenuFovMin;
+    return fov < kMenuFovMax ? fov : kMenuFovMax;
+}
+
 PanelItem* MenuExtension::cloneItem(Panel* panel, PanelItem* templateItem) {
     if (!panel || !templateItem)
         return nullptr;

@@ -31,6 +31,13 @@ public:
     // A copy of the template item appended to the panel, placed where the template node is in
     // the world; null for a null template or when no copy can be made.
     static PanelItem* cloneItem(Panel* panel, PanelItem* templateItem);
+
+    // The field of view (degrees) of a menu world camera that follows the screen's shape,
+    // 75 degrees times width / height, held to what a projection can show: a wide screen would
+    // otherwise ask for half a turn or more, and a screen not yet sized for nothing.
+    static constexpr float kMenuFovMin = 10.0f;
+    static constexpr float kMenuFovMax = 150.0f;
+    static float menuFieldOfView(float aspect);
 };
 
 }  // namespace Zelvan

@@ -12,7 +12,10 @@
 #include "engine_game/Scene.h"
 #include "engine_game/Transform.h"
 #include "engine_game/World.h"
+#include "engine/ui/Page.h"
 #include "game/ZelvanTexts.h"
+#include "game/actors/ZelvanActorMenu.h"
+#include "game/actors/ZelvanActorPlayer.h"
 #include "game/actors/ZelvanObjectTree.h"
 #include "game/menu/ZelvanMenu.h"
 #include "game/menu/ZelvanMenuMissionExt.h"
@@ -96,6 +99,7 @@ MenuMapExt02::MenuMapExt02(const std::string& name, Menu* menu, Panel* panel, Wo
 MenuMapExt02::~MenuMapExt02() {
     _selected = nullptr;
     _current = nullptr;
+    releaseTrain();
     for (Continent* c : _continents)
         delete c;
     _continents.clear();
@@ -296,6 +300,10 @@ void MenuMapExt02::onShow(bool back) {
         setWorldTarget(stage->getWorld(), false);
     if (_mapScene)
         _mapScene->show();
+    // The train stands on the globe of the interface: both are seen through the same camera.
+    UIObject* ui = _panel ? _panel->getWorld() : nullptr;
+    if (_menuWorld && ui && ui->getCamera())
+        _menuWorld->setCamera(ui->getCamera());
     setWorldTarget(_menuWorld, true);
     _dragging = _moved = false;
     if (!back) {
@@ -313,6 +321,56 @@ void MenuMapExt02::onShow(bool back) {
         }
     }
     refreshButtons();
+    refreshTrain();
+    if (_menu)
+        _menu->showBanner();
+}
+
+LevelSkin* MenuMapExt02::trainSkin() const {
+    Stage* stage = Stage::get();
+    if (!stage)
+        return nullptr;
+    // No skin chosen: the train wears the default one, as the shop shows it.
+    LevelSkin* skin = stage->getSkin();
+    return skin ? skin : stage->findSkin(_levelSkinDefault);
+}
+
+void MenuMapExt02::refreshTrain() {
+    Stage* stage = Stage::get();
+    ActorPlayer* player = stage ? stage->getPlayer() : nullptr;
+    if (player != _player) {
+        releaseTrain();
+        _player = player;
+        if (player && _mapScene) {
+            _trainActor = createMenuActor(_mapScene, _particles, player->_playerName, trainSkin());
+            if (_trainActor && _panel && _panel->getPage())
+                _trainActor->setLights(_panel->getPage()->_lights);
+        }
+    } else if (_trainActor) {
+        // The skin may have changed in the shop since the map was last shown.
+        _trainActor->setSkin(trainSkin());
+    }
+    placeTrain();
+}
+
+void MenuMapExt02::placeTrain() {
+    if (!_trainActor || !_trainActor->_transform)
+        return;
+    Object* spot = _current ? _current->characterNode : nullptr;
+    // Without a spot on the current continent the train is not shown at all, rather than at the
+    // world's origin over the globe.
+    const bool hide = spot == nullptr;
+    if ((_trainActor->_hidden != 0) != hide) {
+        _trainActor->setHidden(hide);
+        if (!hide)
+            hideInactiveObjects(_trainActor);
+    }
+    if (!spot)
+        return;
+    const Matrix4& world = worldMatrix(spot);
+    const Vector3 rows[3] = {world.row3(0), world.row3(1), world.row3(2)};
+    _trainActor->_transform->setWorld(rows, world.getTranslation());
+    _trainActor->updateTransform();
 }
 
 void MenuMapExt02::onHide(bool) {
@@ -325,6 +383,9 @@ void MenuMapExt02::onHide(bool) {
 void MenuMapExt02::onHidden() {
     if (_mapScene)
         _mapScene->hide();
+    UIObject* ui = _panel ? _panel->getWorld() : nullptr;
+    if (_menuWorld && ui && _menuWorld->getCamera() == ui->getCamera())
+        _menuWorld->setCamera(nullptr);
     setWorldTarget(_menuWorld, false);
     Stage* stage = Stage::get();
     if (stage)
@@ -338,6 +399,8 @@ void MenuMapExt02::onHidden() {
                 Logger::error("%s: level set(%s) of continent(%s) could not be set", _name.c_str(),
                               _current->levelSet.c_str(), _current->name.c_str());
     }
+    if (_menu)
+        _menu->hideBanner();
 }
 
 bool MenuMapExt02::touchBegan(int32_t, const Vector3& point) {
@@ -462,8 +525,27 @@ void MenuMapExt02::update(float dt) {
         rotateZ(_globe, _globeAngle);
     if (_clouds)
         rotateZ(_clouds, _cloudsAngle);
+    // The train rides the globe: it follows its spot after the globe has turned.
+    if (_globeRoot)
+        _globeRoot->updateTransform();
+    placeTrain();
 }
 
-void MenuMapExt02::releaseTrain() {}
+void MenuMapExt02::releaseTrain() {
+    if (!_trainActor)
+        return;
+    Stage* stage = Stage::get();
+    if (stage && !_levelSkinDefault.empty())
+        if (LevelSkin* skin = stage->findSkin(_levelSkinDefault))
+            _trainActor->setSkin(skin);
+    if (_trainActor->_hidden) {
+        _trainActor->setHidden(false);
+        hideInactiveObjects(_trainActor);
+    }
+    if (_trainActor->_pool)
+        _trainActor->_pool->release(_trainActor);
+    _trainActor = nullptr;
+    _player = nullptr;
+}
 
 }  // namespace Zelvan

@@ -20,6 +20,7 @@ namespace Zelvan {
 
 class ActorMenu;
 class ActorPlayer;
+class LevelSkin;
 class Menu;
 
 class MenuMapExt02 : public MenuExtension {
@@ -106,7 +107,14 @@ public:
     float _targetAngle = 0;
     float _cloudsAngle = 0;
 
+    // The player's train on the current continent: made anew for another player, re-skinned for
+    // the same one.
+    void refreshTrain();
+    void placeTrain();
+    ActorMenu* getTrainActor() const { return _trainActor; }
+
 private:
+    LevelSkin* trainSkin() const;
     void releaseTrain();
     void setContinentBrightness(Continent* continent, float b);
 };

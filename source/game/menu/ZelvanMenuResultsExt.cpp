@@ -64,12 +64,7 @@ ActorPlayer* runTrain() {
 
 }  // namespace
 
-float MenuResultsExt::fieldOfView(float aspect) {
-    const float fov = 75.0f * aspect;
-    if (!(fov > kFovMin))
-        return kFovMin;
-    return std::min(fov, kFovMax);
-}
+float MenuResultsExt::fieldOfView(float aspect) { return menuFieldOfView(aspect); }
 
 MenuResultsExt::MenuResultsExt(const std::string& name, Menu* menu, Panel* panel, World* menuWorld,
                                PSParticleSystem* particles)

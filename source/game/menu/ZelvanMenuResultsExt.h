@@ -25,8 +25,8 @@ public:
     // The widest and narrowest view the figure's camera takes, in degrees: its field of view
     // follows the screen's shape, and a wide screen would otherwise ask for a view of half a turn
     // or more, which no projection has.
-    static constexpr float kFovMin = 10.0f;
-    static constexpr float kFovMax = 150.0f;
+    static constexpr float kFovMin = kMenuFovMin;
+    static constexpr float kFovMax = kMenuFovMax;
     // The figure's field of view for a screen's width / height.
     static float fieldOfView(float aspect);
 

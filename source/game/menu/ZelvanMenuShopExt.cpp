@@ -18,6 +18,7 @@
 #include "engine/utils.h"
 #include "engine_game/Object.h"
 #include "engine_game/Scene.h"
+#include "engine_game/Text.h"
 #include "engine_game/World.h"
 #include "game/ZelvanTexts.h"
 #include "game/actors/ZelvanActorCharacter.h"
@@ -461,7 +462,7 @@ MenuShopExt::MenuShopExt(const std::string& name, Panel* panel, World* menuWorld
     const float w = IGame::hostWidth(), h = IGame::hostHeight();
     const float aspect = w > 0 && h > 0 ? w / h : 1.0f;
     _camera = new Camera(nullptr);
-    _camera->setPerspective(75.0f * aspect, aspect, 1.0f, 150.0f);
+    _camera->setPerspective(menuFieldOfView(aspect), aspect, 1.0f, 150.0f);
     _camera->setPosition(Vector3(0, 0, -50));
     _camera->updateTransform();
 }
@@ -710,6 +711,92 @@ void MenuShopExt::update(float dt) {
     for (Node* node : _list)
         if (node)
             node->update(this, _shopTime, dt);
+    clipToWindow(top, bottom);
+}
+
+namespace {
+
+// The height of a node's middle: the centre of its mesh bounds, else its origin.
+float middleHeight(Object* node) {
+    if (node->_bounds)
+        return (node->_bounds->_worldMin.z + node->_bounds->_worldMax.z) * 0.5f;
+    return node->getWorldPosition().z;
+}
+
+// Whether the node and every node above it are active: an inactive node's tree stays hidden.
+bool activeChain(const Object* node) {
+    for (; node; node = node->_parent)
+        if (!node->_active)
+            return false;
+    return true;
+}
+
+// Hides or shows a tree; shown again, its inactive nodes (a figure's game-only parts) stay hidden.
+void setTreeHidden(Object* node, bool hidden) {
+    if ((node->_hidden != 0) == hidden)
+        return;
+    node->setHidden(hidden);
+    if (!hidden)
+        hideInactiveObjects(node);
+}
+
+}  // namespace
+
+void MenuShopExt::clipItem(Item* item, float top, float bottom) {
+    if (!item || !item->_row)
+        return;
+    auto outside = [&](Object* node) {
+        const float z = middleHeight(node);
+        return !(z <= top && z >= bottom);
+    };
+    // Every text of the row: its lines and the captions of its buttons.
+    std::vector<Object*> stack(1, item->_row->getNode());
+    while (!stack.empty()) {
+        Object* node = stack.back();
+        stack.pop_back();
+        if (!node)
+            continue;
+        if (Text* text = dynamic_cast<Text*>(node))
+            setTreeHidden(text, outside(text) || !activeChain(text));
+        stack.insert(stack.end(), node->_children.begin(), node->_children.end());
+    }
+    Object* icon = nullptr;
+    Object* placeholder = nullptr;
+    MenuObject* menu = nullptr;
+    if (ItemItem* boost = dynamic_cast<ItemItem*>(item)) {
+        icon = boost->_icon;
+        placeholder = boost->_placeholder;
+    } else if (ItemBank* bank = dynamic_cast<ItemBank*>(item)) {
+        icon = bank->_icon;
+        placeholder = bank->_placeholder;
+    } else if (ItemObject* object = dynamic_cast<ItemObject*>(item)) {
+        menu = &object->_menu;
+    } else if (ItemCharacter* character = dynamic_cast<ItemCharacter*>(item)) {
+        menu = &character->_menu;
+    }
+    if (icon && placeholder)
+        setTreeHidden(icon, outside(placeholder) || !activeChain(icon));
+    if (menu && menu->object && menu->object->_active) {
+        Object* view = item->_row->findNode("view");
+        setTreeHidden(menu->object, view && (outside(view) || !activeChain(view)));
+    }
+}
+
+void MenuShopExt::clipToWindow(float top, float bottom) {
+    // The covers above and below the window hide the panels of the rows that pass behind them,
+    // but not what is drawn after them: texts are blended over everything, the spinning icons
+    // turn edge-on through the covers and the figures are drawn over the whole interface. What
+    // lies beyond the window is hidden instead.
+    for (Node* node : _list) {
+        if (!node)
+            continue;
+        if (node->_kind == KindGroup) {
+            for (Item* member : static_cast<Group*>(node)->_members)
+                clipItem(member, top, bottom);
+            continue;
+        }
+        clipItem(static_cast<Item*>(node), top, bottom);
+    }
 }
 
 int32_t MenuShopExt::tabButtonIndex(const Range& tab) const {

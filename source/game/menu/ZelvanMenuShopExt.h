@@ -320,6 +320,10 @@ public:
     // Puts the 3D object where the row's "view" node shows on screen, tilted by its height on
     // the screen and turned by angle.
     void placeObject(PanelItem* row, Object* object, const Vector3& centre, float scale, float angle);
+    // Hides the texts, icons and figures of the rows whose middle lies above top or below bottom
+    // (heights of the interface world) and shows those inside.
+    void clipToWindow(float top, float bottom);
+    void clipItem(Item* item, float top, float bottom);
     // The entry a tab button focuses: the next affordable entry after the focus inside the
     // tab, else the one after the focus (or after the heading).
     int32_t tabButtonIndex(const Range& tab) const;
