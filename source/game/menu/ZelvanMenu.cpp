@@ -554,8 +554,9 @@ void Menu::collectRunGoods() {
     Stage* stage = Stage::get();
     if (ActorPlayer* train = stage ? stage->getPlayer() : nullptr) {
         const float distance = train->_goods._distance;
+        // The bests, then the run's way along the current mission map.
         if (_missionExt)
-            _missionExt->reportDistance(distance);
+            _missionExt->addRunDistance(distance);
         train->_goods._distance = 0;
         const int32_t coins = takeRunCount(train->_goods.get("coins"));
         const int32_t tickets = takeRunCount(train->_goods.get("tickets"));

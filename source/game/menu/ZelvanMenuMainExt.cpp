@@ -4,6 +4,7 @@
 #include "engine_game/Camera.h"
 #include "game/actors/ZelvanActorSoundList.h"
 #include "game/menu/ZelvanMenu.h"
+#include "game/menu/ZelvanMenuMissionExt.h"
 #include "game/menu/ZelvanMenuShopExt.h"
 #include "game/menu/ZelvanMenuWorldExt.h"
 #include "game/menu/ZelvanPanel.h"
@@ -89,7 +90,9 @@ MenuMainExt::MenuMainExt(const std::string& name, Menu* menu, Panel* panel, Menu
 void MenuMainExt::refreshMarks() {
     if (!_menu || !_panel)
         return;
-    // The missions screen does not tell yet whether a reward waits: its mark stays as it is.
+    if (MenuMissionExt* missions = _menu->getMissionExt())
+        if (PanelItem* item = _panel->findItem("mission"))
+            item->setNodeVisible(std::string("available"), missions->hasAvailable());
     if (MenuShopExt* shop = _menu->getShopExt()) {
         const bool boosts = shop->hasAffordableItem(shop->_boosts) == 1;
         const bool characters = shop->hasAffordableItem(shop->_characters) == 1;

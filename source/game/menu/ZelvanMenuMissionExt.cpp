@@ -8,11 +8,19 @@
 #include "engine/ConfigStore.h"
 #include "engine/IGame.h"
 #include "engine/online/SocialPlatform.h"
+#include "engine/random.h"
+#include "engine/render/PSParticleSystem.h"
+#include "engine/render/RenderTarget.h"
 #include "engine/utils.h"
 #include "engine_game/Camera.h"
 #include "engine_game/Scene.h"
+#include "engine_game/Transform.h"
 #include "engine_game/World.h"
 #include "game/ZelvanTexts.h"
+#include "game/actors/ZelvanActor.h"
+#include "game/actors/ZelvanActorSoundList.h"
+#include "game/actors/ZelvanConductors.h"
+#include "game/actors/ZelvanEffectContainer.h"
 #include "game/actors/ZelvanObjectTree.h"
 #include "game/menu/ZelvanMenu.h"
 #include "game/menu/ZelvanMenuMapExt02.h"
@@ -22,6 +30,8 @@
 #include "game/stage/ZelvanStage.h"
 #include "game/stage/ZelvanStageCamera.h"
 #include "game/track/ZelvanAtmosphere.h"
+#include "game/track/ZelvanLevel.h"
+#include "game/track/ZelvanRoad.h"
 
 namespace Zelvan {
 
@@ -58,6 +68,21 @@ void setTreeActive(Object* node, bool on) {
         setObjectActive(node, on);
 }
 
+void setWorldTarget(World* world, bool on) {
+    if (world && world->_renderTarget)
+        world->_renderTarget->_disabled = on ? 0 : 1;
+}
+
+// The actors of a scene: its top-level nodes of an actor type.
+template <typename F>
+void forEachActor(Scene* scene, F f) {
+    if (!scene || !scene->_root)
+        return;
+    for (Object* node : scene->_root->_children)
+        if (node && isActorTypeId(node->_typeId))
+            f(static_cast<Actor*>(node));
+}
+
 }  // namespace
 
 float MenuMissionExt::MissionMap::progress() const {
@@ -78,11 +103,37 @@ float MenuMissionExt::MissionMap::clampFrame(float f) const {
 MenuMissionExt::MenuMissionExt(const std::string& name, Menu* menu, Panel* panel, World* world,
                                PSParticleSystem* particles)
     : MenuExtension(name), _menu(menu), _panel(panel), _world(world), _particles(particles) {
+    _particleEvent._ext = this;
+    // Without a system of the menu's the maps' effects get one of their own in the game's world.
+    if (!_particles && _world) {
+        _particles = _world->createParticleSystem("particles");
+        if (_particles) {
+            _ownParticles = true;
+            _particles->_eventHandler = &_particleEvent;
+        }
+    }
     load();
+}
+
+void MenuMissionExt::ParticleEvent::onEmitterReleased(PSEmitter* emitter, PSParticleSystem* system) {
+    if (!_ext || system != _ext->_particles || !_ext->_currentMap)
+        return;
+    Scene* scene = _ext->_currentMap->scene;
+    if (!scene || !scene->_root)
+        return;
+    for (Object* node : scene->_root->_children)
+        if (node && isActorTypeId(node->_typeId) &&
+            static_cast<Actor*>(node)->forgetParticleInstance(emitter, system))
+            return;
 }
 
 MenuMissionExt::~MenuMissionExt() {
     _currentMap = nullptr;
+    if (_ownParticles && _world && _particles) {
+        _particles->removeAllEmitters();
+        _world->destroyParticleSystem(_particles);
+    }
+    _particles = nullptr;
     for (MissionMap* m : _maps) {
         if (_world && m->scene)
             _world->releaseScene(m->scene);
@@ -112,6 +163,7 @@ void MenuMissionExt::load() {
             continue;
         }
         scene->hide();
+        forEachActor(scene, [&](Actor* actor) { actor->setParticleSystem(_particles); });
         MissionMap* m = new MissionMap();
         m->levelSet = levelSet;
         m->scene = scene;
@@ -263,6 +315,9 @@ void MenuMissionExt::showTrain() {
 }
 
 void MenuMissionExt::onShow(bool) {
+    // The last run's distance first, so the map shows where it has brought the player.
+    if (_menu)
+        _menu->collectRunGoods();
     _currentAtmosphere = nullptr;
     _shown = true;
     MissionMap* m = _currentMap;
@@ -270,13 +325,17 @@ void MenuMissionExt::onShow(bool) {
     if (m) {
         if (stage && stage->getAtmosphere())
             stage->getAtmosphere()->deactivate();
+        coverGame(true);
         if (_world && m->camera)
             _world->setCamera(m->camera);
         if (m->scene)
             m->scene->show();
         _currentAtmosphere = stage && !m->atmosphere.empty() ? stage->findAtmosphere(m->atmosphere) : nullptr;
-        if (_currentAtmosphere)
+        if (_currentAtmosphere) {
             _currentAtmosphere->activate(stage);
+            _currentAtmosphere->applyLights(m->scene);
+        }
+        startScene(m);
         _frameVelocity = 0;
         const float f = m->progressValue();
         if (m->objectPlayer)
@@ -315,9 +374,20 @@ void MenuMissionExt::onHidden() {
     _gliding = false;
     if (_resetFrameOnHide)
         m->cameraFrame = m->clampFrame(m->progressValue());
+    forEachActor(m->scene, [](Actor* actor) {
+        if (!actor->isActive())
+            return;
+        actor->stopAnimations();
+        if (actor->_effects)
+            actor->_effects->stopAll();
+        if (actor->_sounds)
+            actor->_sounds->stopAll();
+    });
     if (_currentAtmosphere)
         _currentAtmosphere->deactivate();
     _currentAtmosphere = nullptr;
+    if (_particles)
+        _particles->removeAllEmitters();
     if (m->scene)
         m->scene->hide();
     Stage* stage = Stage::get();
@@ -326,8 +396,68 @@ void MenuMissionExt::onHidden() {
         if (stage && stage->getWorld() == _world && stage->getStageCamera())
             _world->setCamera(stage->getStageCamera()->getCamera());
     }
+    coverGame(false);
     if (stage && stage->getAtmosphere())
         stage->getAtmosphere()->activate(stage);
+}
+
+void MenuMissionExt::coverGame(bool cover) {
+    Stage* stage = Stage::get();
+    if (!stage)
+        return;
+    if (stage->getWorld() != _world) {
+        setWorldTarget(stage->getWorld(), !cover);
+        setWorldTarget(_world, cover);
+        return;
+    }
+    // The map stands in the game's world: the road's levels make way for it while it shows.
+    Road* road = stage->getRoad();
+    if (cover) {
+        _hiddenScenes.clear();
+        if (road)
+            for (const std::vector<Level*>* levels : {&road->behindLevels, &road->aheadLevels})
+                for (Level* level : *levels)
+                    if (level && level->scene && level->scene->_shown) {
+                        level->scene->hide();
+                        _hiddenScenes.push_back(level->scene);
+                    }
+    } else {
+        // Only what is still on the road comes back: a level released meanwhile stays hidden.
+        if (road)
+            for (const std::vector<Level*>* levels : {&road->behindLevels, &road->aheadLevels})
+                for (Level* level : *levels)
+                    if (level && level->scene &&
+                        std::find(_hiddenScenes.begin(), _hiddenScenes.end(), level->scene) != _hiddenScenes.end())
+                        level->scene->show();
+        _hiddenScenes.clear();
+    }
+    if (PSParticleSystem* particles = stage->getParticleSystem())
+        particles->visible = !cover;
+}
+
+void MenuMissionExt::startScene(MissionMap* m) {
+    MotherRandom& random = motherRandom();
+    forEachActor(m->scene, [&](Actor* actor) {
+        if (!actor->isActive())
+            return;
+        AnimationRange range;
+        range.begin = 1;
+        range.end = -1;
+        range.loop = true;
+        range.speed = 0.8f + 0.2f * (float)random.nextDouble();
+        range.start = (float)random.nextDouble();
+        playObjectAnimationTree(actor, range);
+        if (actor->_conductors)
+            actor->_conductors->startAll();
+    });
+    if (!_particles || !m->scene || !m->scene->_root)
+        return;
+    const Matrix4& root = m->scene->_root->_transform->_world;
+    forEachActor(m->scene, [&](Actor* actor) {
+        const std::string* effect = actor->getProperty("particle");
+        if (effect && !effect->empty())
+            _particles->addEmitter(root.transformPoint(actor->getWorldPosition()), effect->c_str());
+    });
 }
 
 bool MenuMissionExt::handleTap(const std::vector<Object*>& hits) {
@@ -459,6 +589,10 @@ void MenuMissionExt::update(float dt) {
     }
     if (_currentAtmosphere && m->camera)
         _currentAtmosphere->update(m->camera, dt);
+    if (_ownParticles && _particles && _world && _world->getCamera()) {
+        _particles->update(dt, _world->getCamera());
+        _particles->buildGeometry();
+    }
 }
 
 }  // namespace Zelvan

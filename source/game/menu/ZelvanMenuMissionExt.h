@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/render/PSParticleSystem.h"
 #include "game/menu/ZelvanMenuExtension.h"
 
 class Camera;
@@ -84,6 +85,16 @@ public:
     bool handleTap(const std::vector<Object*>& hits);
     void showWaypoints();
     void showTrain();
+    // While the map shows, the game behind it makes way (cover) and comes back afterwards.
+    void coverGame(bool cover);
+    // The map's actors animate, their conductors start and its nodes' effects are emitted.
+    void startScene(MissionMap* m);
+
+    // Frees the actors of the current map's scene of a particle emitter that ends.
+    struct ParticleEvent : public IPSEventHandler {
+        void onEmitterReleased(PSEmitter* emitter, PSParticleSystem* system) override;
+        MenuMissionExt* _ext = nullptr;
+    };
 
     float getBestDistance() const { return _bestDistance; }
     MissionMap* getCurrentMap() const { return _currentMap; }
@@ -107,6 +118,9 @@ public:
     float _glideTarget = 0;
     bool _resetFrameOnHide = true;
     bool _shown = false;
+    bool _ownParticles = false;
+    ParticleEvent _particleEvent;
+    std::vector<Scene*> _hiddenScenes;  // the road's level scenes hidden under the map
 };
 
 }  // namespace Zelvan

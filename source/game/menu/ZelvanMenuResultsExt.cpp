@@ -246,6 +246,11 @@ void MenuResultsExt::onShow(bool back) {
     _panel->showItem("everyplay", 0);
     refreshFigure();
     _angle = _objectAngleStart;
+    if (_menu) {
+        _menu->showBanner();
+        if (!back)
+            _menu->showInterstitial();
+    }
 }
 
 void MenuResultsExt::update(float dt) {
@@ -293,6 +298,10 @@ void MenuResultsExt::onHidden() {
             _menuWorld->setCamera(nullptr);
         if (_menuWorld->_renderTarget)
             _menuWorld->_renderTarget->_disabled = 1;
+    }
+    if (_menu) {
+        _menu->hideBanner();
+        _menu->hideInterstitial();
     }
 }
 
