@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -14,7 +15,11 @@
 #include "engine/ConfigStore.h"
 #include "engine/IGame.h"
 #include "engine/clock.h"
+#include "engine/plat_linux/AdServices.h"
+#include "engine/plat_linux/Analytics.h"
+#include "engine/plat_linux/MainThreadQueue.h"
 #include "engine/plat_linux/RunServices.h"
+#include "engine/plat_linux/SocialServices.h"
 #include "engine/platform.h"
 #include "engine/random.h"
 #include "engine/render/ResourceManager.h"
@@ -32,6 +37,14 @@
 
 using namespace Zelvan;
 
+// The host's game object; it keeps the addresses the game asked the system to open.
+class GameFixtureGame : public testsupport::FixedSizeGame {
+public:
+    using FixedSizeGame::FixedSizeGame;
+    void OpenURL(const char* url) override { openedUrls.push_back(url ? url : ""); }
+    std::vector<std::string> openedUrls;
+};
+
 class GameFixture : public ::testing::Test {
 protected:
     static constexpr int kWidth = 270, kHeight = 480;
@@ -45,12 +58,18 @@ protected:
         IGame::setInstance(&_game);
         Clock::setPaused(false);
         runReport() = RunReport();
+        platform::clearMainThreadTasks();
     }
     void TearDown() override {
         unload();
         Clock::setPaused(false);
         platform::clearLaunchSwitches();
         IGame::setInstance(nullptr);
+        // The services' switches and records stay with the process: the next test starts clean.
+        platform::clearMainThreadTasks();
+        platform::resetAdServices();
+        platform::resetAnalytics();
+        platform::resetSocialServices();
     }
 
     // Loads the game through its loader to the end. The fixture's configuration text, when given,
@@ -167,11 +186,39 @@ protected:
         tap(at);
         return true;
     }
+    // One turn of the host's run loop for the platform's services: their answers posted so far
+    // arrive (a video cached, a purchase finished, a share presented). Returns how many ran.
+    size_t serviceTurn() { return platform::runMainThreadTasks(); }
+    void serviceTurns(int n) {
+        for (int i = 0; i < n; ++i)
+            serviceTurn();
+    }
+    // How many events of that category and action the analytics service wrote to its log in the
+    // documents folder.
+    int analyticsCount(const std::string& category, const std::string& action) const {
+        std::ifstream in(platform::analyticsLogPath());
+        const std::string prefix = category + "\t" + action + "\t";
+        int count = 0;
+        for (std::string line; std::getline(in, line);)
+            if (line.compare(0, prefix.size(), prefix) == 0)
+                ++count;
+        return count;
+    }
+    // Makes the root view exist, as the platform layer does: videos and interstitials need it.
+    void provideRootView() {
+        platform::setRootViewSource([] {
+            platform::RootView view;
+            view.exists = true;
+            view.width = (float)kWidth;
+            view.height = (float)kHeight;
+            return view;
+        });
+    }
     size_t menuCameras() const { return _stage->_cameraStacks._stacks[Stage::CameraMenu].size(); }
 
     testsupport::TempDir _documents;
     testsupport::ScopedStores _stores;
-    testsupport::FixedSizeGame _game;
+    GameFixtureGame _game;
     Application* _app = nullptr;
     Stage* _stage = nullptr;
     Menu* _menu = nullptr;
