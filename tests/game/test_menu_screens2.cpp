@@ -154,6 +154,22 @@ TEST_F(MenuScreens2, TheMapShowsThePlayersTrainOnTheCurrentContinentInTheCurrent
     frames(5);
     EXPECT_EQ(map->getTrainActor(), train) << "the same player keeps the same train";
     EXPECT_EQ(train->_skin, _stage->findSkin("skin_classic"));
+
+    // Another train chosen: the map shows that one; the first goes back to its pool.
+    back();
+    ASSERT_GE(_stage->getPlayers().size(), 2u);
+    ActorPlayer* other = _stage->getPlayers()[0] == _stage->getPlayer() ? _stage->getPlayers()[1]
+                                                                        : _stage->getPlayers()[0];
+    ASSERT_TRUE(_stage->selectPlayer(other->_playerName));
+    open("map");
+    frames(5);
+    EXPECT_EQ(map->_player, other);
+    ActorMenu* now = map->getTrainActor();
+    ASSERT_NE(now, nullptr);
+    EXPECT_TRUE(now->_active && !now->_hidden);
+    // (The pool may hand the same instance out again when both trains share an object file.)
+    if (now != train)
+        EXPECT_FALSE(train->_active) << "the first train stayed on the map";
 }
 
 // The banner is the business of the screens that show it: each one shows it when it comes and
