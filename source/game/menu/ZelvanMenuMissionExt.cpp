@@ -413,7 +413,7 @@ void MenuMissionExt::coverGame(bool cover) {
     // The map stands in the game's world: the road's levels make way for it while it shows.
     Road* road = stage->getRoad();
     if (cover) {
-        _hiddenScenes.clear();
+        // A second cover without an uncover in between keeps what the first one hid.
         if (road)
             for (const std::vector<Level*>* levels : {&road->behindLevels, &road->aheadLevels})
                 for (Level* level : *levels)
