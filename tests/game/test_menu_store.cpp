@@ -389,6 +389,7 @@ TEST_F(MenuStore, BuyingNoAdsHidesTheBannerAndStopsAllAds) {
 
     _menu->showBanner();
     EXPECT_TRUE(platform::bannerView()->hidden);
+    ASSERT_TRUE(platform::interstitialService().locations["Game Over"].cached);
     const int shows = platform::interstitialService().locations["Game Over"].shows;
     _menu->showInterstitial();
     EXPECT_EQ(platform::interstitialService().locations["Game Over"].shows, shows);
