@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -15,8 +16,10 @@
 #include "engine/IGame.h"
 #include "engine/clock.h"
 #include "engine/plat_linux/AdServices.h"
+#include "engine/plat_linux/Analytics.h"
 #include "engine/plat_linux/MainThreadQueue.h"
 #include "engine/plat_linux/RunServices.h"
+#include "engine/plat_linux/SocialServices.h"
 #include "engine/plat_linux/storekit/StoreKit.h"
 #include "engine/platform.h"
 #include "engine/random.h"
@@ -34,6 +37,14 @@
 #include "game/stage/ZelvanStage.h"
 
 using namespace Zelvan;
+
+// The host's game object; it keeps the addresses the game asked the system to open.
+class GameFixtureGame : public testsupport::FixedSizeGame {
+public:
+    using FixedSizeGame::FixedSizeGame;
+    void OpenURL(const char* url) override { openedUrls.push_back(url ? url : ""); }
+    std::vector<std::string> openedUrls;
+};
 
 class GameFixture : public ::testing::Test {
 protected:
@@ -55,18 +66,23 @@ protected:
         Clock::setPaused(false);
         platform::clearLaunchSwitches();
         IGame::setInstance(nullptr);
+        // The services' switches and records stay with the process: the next test starts clean.
+        platform::clearMainThreadTasks();
+        platform::resetAdServices();
+        platform::resetAnalytics();
+        platform::resetSocialServices();
     }
 
     // Loads the game through its loader to the end. The fixture's configuration text, when given,
     // is read before the sample's, so its keys win. The autopilot drives runs unless told not to.
     void load(const std::string& fixture = std::string(), bool autopilot = true) {
-        start(fixture, autopilot);
+        beginLoading(fixture, autopilot);
         if (_menu)
             finishLoading();
     }
     // The first half of load: the application started, the stage and its menu made, the loader's
     // steps still to come.
-    void start(const std::string& fixture = std::string(), bool autopilot = true) {
+    void beginLoading(const std::string& fixture = std::string(), bool autopilot = true) {
         using namespace Zelvan;
         ConfigStore::instance().resetForTests();
         if (!fixture.empty()) {
@@ -122,16 +138,6 @@ protected:
     void frames(int n) {
         for (int i = 0; i < n; ++i)
             frame();
-    }
-    // One turn of the run loop as the host makes it: the main thread's tasks (the stand-ins'
-    // answers: the store, the ads) run, then a frame. Plain frames leave those answers waiting.
-    void turn() {
-        platform::runMainThreadTasks();
-        frame();
-    }
-    void turns(int n) {
-        for (int i = 0; i < n; ++i)
-            turn();
     }
     // Frames until no panel change is pending; false when it never ends.
     bool settle(int limit = 300) {
@@ -205,11 +211,49 @@ protected:
         tap(at);
         return true;
     }
+    // One turn of the host's run loop for the platform's services: their answers posted so far
+    // arrive (a video cached, a purchase finished, a share presented). Returns how many ran.
+    size_t serviceTurn() { return platform::runMainThreadTasks(); }
+    void serviceTurns(int n) {
+        for (int i = 0; i < n; ++i)
+            serviceTurn();
+    }
+    // A whole turn of the host's run loop: the services' answers, then a frame. Plain frames
+    // leave those answers waiting.
+    void turn() {
+        serviceTurn();
+        frame();
+    }
+    void turns(int n) {
+        for (int i = 0; i < n; ++i)
+            turn();
+    }
+    // How many events of that category and action the analytics service wrote to its log in the
+    // documents folder.
+    int analyticsCount(const std::string& category, const std::string& action) const {
+        std::ifstream in(platform::analyticsLogPath());
+        const std::string prefix = category + "\t" + action + "\t";
+        int count = 0;
+        for (std::string line; std::getline(in, line);)
+            if (line.compare(0, prefix.size(), prefix) == 0)
+                ++count;
+        return count;
+    }
+    // Makes the root view exist, as the platform layer does: videos and interstitials need it.
+    void provideRootView() {
+        platform::setRootViewSource([] {
+            platform::RootView view;
+            view.exists = true;
+            view.width = (float)kWidth;
+            view.height = (float)kHeight;
+            return view;
+        });
+    }
     size_t menuCameras() const { return _stage->_cameraStacks._stacks[Stage::CameraMenu].size(); }
 
     testsupport::TempDir _documents;
     testsupport::ScopedStores _stores;
-    testsupport::FixedSizeGame _game;
+    GameFixtureGame _game;
     Application* _app = nullptr;
     Stage* _stage = nullptr;
     Menu* _menu = nullptr;

@@ -306,7 +306,7 @@ TEST_F(MenuStore, ATransactionDeliveredAgainAfterAKillIsCreditedOnce) {
 // profile is in the menus, and its second delivery is only finished.
 TEST_F(MenuStore, ATransactionBeforeTheProfileLoadsIsNotLost) {
     writeStoreFile("open 900.1 purchased zelvan_pack_1\n");
-    start();
+    beginLoading();
     ASSERT_FALSE(HasFatalFailure());
     std::map<int32_t, std::string> products;
     StoreProduct::buildCodeMap(products);

@@ -513,20 +513,27 @@ void Menu::showRunEnd() {
     Stage* stage = Stage::get();
     ActorPlayer* train = stage ? stage->getPlayer() : nullptr;
     const bool surprises = train && train->_goods.get("surprises")._amount > 0;
-    if (_reviveAvailable) {
-        goToPanel("revive", false);
-        if (surprises) {
-            _history.push_back("results");
-            _history.push_back("surprise");
-        } else {
-            _history.push_back("results");
+    // The screens in the order they come; each leaves with a step back to the next one. A screen
+    // whose panel is missing is passed over, so that neither the crash nor a step back leaves the
+    // player on nothing.
+    std::vector<const char*> screens;
+    if (_reviveAvailable)
+        screens.push_back("revive");
+    if (surprises)
+        screens.push_back("surprise");
+    screens.push_back("results");
+    for (size_t i = 0; i < screens.size();) {
+        if (_panelContainer && _panelContainer->findPanel(screens[i])) {
+            ++i;
+            continue;
         }
-    } else if (surprises) {
-        goToPanel("surprise", false);
-        _history.push_back("results");
-    } else {
-        goToPanel("results", false);
+        Logger::error("[Menu::showRunEnd] no panel \"%s\"; it is passed over", screens[i]);
+        screens.erase(screens.begin() + (std::ptrdiff_t)i);
     }
+    // The later screens go into the history only once the first is on its way.
+    if (!screens.empty() && goToPanel(screens[0], false))
+        for (size_t next = screens.size() - 1; next > 0; --next)
+            _history.push_back(screens[next]);
     if (stage)
         stage->setState(Stage::StateStanding);
 }

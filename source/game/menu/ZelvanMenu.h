@@ -153,6 +153,13 @@ public:
     void reviveByCoins();
     void onReviveCoinsAnswer(int32_t answer);
     void reviveByVideo();
+    // The revive offer declined ("onReviveNo"): the countdown stops and the next run-end screen
+    // follows.
+    void declineRevive();
+    // A rewarded video is cached and ready to play.
+    bool isVideoCached() const;
+    // A revive video plays: until it closes the revive buttons do nothing (the revive is decided).
+    bool isVideoPending() const { return static_cast<bool>(_afterVideo); }
 
     // ---- Main menu, map and tutorial ----
     // The main menu's start: counts towards the rating question, then the map or the question.

@@ -6,7 +6,6 @@
 #include <cstdio>
 
 #include "engine/ConfigStore.h"
-#include "engine/services.h"
 #include "game/ZelvanTexts.h"
 #include "game/menu/ZelvanMenu.h"
 #include "game/menu/ZelvanPanel.h"
@@ -110,7 +109,7 @@ void MenuHudExt::onShow(bool /*back*/) {
     _brakeFlashTime = 0;
     _brakeOn = false;
     if (_menu && _menu->_recording)
-        resumeRecording();
+        _menu->resumeRecording();
 }
 
 void MenuHudExt::onHide(bool /*forward*/) {
@@ -121,7 +120,7 @@ void MenuHudExt::onHide(bool /*forward*/) {
 
 void MenuHudExt::onHidden() {
     if (_menu && _menu->_recording)
-        pauseRecording();
+        _menu->pauseRecording();
 }
 
 void MenuHudExt::update(float dt) {
@@ -230,25 +229,18 @@ void MenuHudExt::resetRun() {
 }
 
 void MenuHudExt::prepareRecordButton() {
-    if (!isRecorderSupported())
+    if (!_menu || !_menu->isRecordingSupported())
         return;
-    if (_menu && _menu->_recording) {
-        _menu->_recording = _menu->_recordingPaused = false;
-        _menu->_recordingAvailable = true;
-        stopRecording();
-    }
+    _menu->stopRecording();
     setItemShown("everyplay", true);
     if (_panel)
         _panel->setItemColor("everyplay", kWhite);
 }
 
 void MenuHudExt::onRecordButton() {
-    if (!isRecorderSupported() || !_menu)
+    if (!_menu || !_menu->isRecordingSupported())
         return;
-    if (!_menu->_recording) {
-        _menu->_recording = true;
-        startRecording();
-    }
+    _menu->startRecording();
     if (_menu->_recording && _panel)
         _panel->setItemColor("everyplay", kRecording);
 }

@@ -248,7 +248,10 @@ void MenuResultsExt::onShow(bool back) {
     if (_menu)
         _menu->collectRunGoods();
     refreshBadges();
-    _panel->showItem("everyplay", 0);
+    // A recording of the run just ended becomes the one the playback button shows.
+    if (_menu)
+        _menu->stopRecording();
+    _panel->showItem("everyplay", _menu && _menu->_recordingAvailable ? 1 : 0);
     refreshFigure();
     _angle = _objectAngleStart;
 }
