@@ -222,7 +222,8 @@ public:
     void onOverlayHidden() override;
 
     // ---- Advertising (nothing while advertising is off) ----
-    // The banner at the bottom of the screen.
+    // The banner at the bottom of the screen. Hiding works whatever the switch says: the no-ads
+    // purchase turns advertising off while the banner may be on screen.
     void showBanner();
     void hideBanner();
     // A cached interstitial, else an offer interstitial once.
