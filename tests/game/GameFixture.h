@@ -20,6 +20,7 @@
 #include "engine/plat_linux/MainThreadQueue.h"
 #include "engine/plat_linux/RunServices.h"
 #include "engine/plat_linux/SocialServices.h"
+#include "engine/plat_linux/storekit/StoreKit.h"
 #include "engine/platform.h"
 #include "engine/random.h"
 #include "engine/render/ResourceManager.h"
@@ -58,7 +59,7 @@ protected:
         IGame::setInstance(&_game);
         Clock::setPaused(false);
         runReport() = RunReport();
-        platform::clearMainThreadTasks();
+        resetStandIns();
     }
     void TearDown() override {
         unload();
@@ -75,6 +76,13 @@ protected:
     // Loads the game through its loader to the end. The fixture's configuration text, when given,
     // is read before the sample's, so its keys win. The autopilot drives runs unless told not to.
     void load(const std::string& fixture = std::string(), bool autopilot = true) {
+        beginLoading(fixture, autopilot);
+        if (_menu)
+            finishLoading();
+    }
+    // The first half of load: the application started, the stage and its menu made, the loader's
+    // steps still to come.
+    void beginLoading(const std::string& fixture = std::string(), bool autopilot = true) {
         using namespace Zelvan;
         ConfigStore::instance().resetForTests();
         if (!fixture.empty()) {
@@ -96,17 +104,30 @@ protected:
         ASSERT_NE(_stage, nullptr);
         _menu = _stage->getMenu();
         ASSERT_NE(_menu, nullptr);
+    }
+    // The second half of load: the loader's steps to the end.
+    void finishLoading() {
         for (int i = 0; i < 5000 && !_stage->getLoader()->empty(); ++i)
             frame();
         ASSERT_TRUE(_stage->getLoader()->empty());
         ASSERT_NE(_stage->getPlayer(), nullptr);
     }
     // Ends the program's objects as quitting does; the documents folder stays for the next load.
+    // The platform's stand-ins end with the program too: their answers on the way are dropped,
+    // the ads services start afresh and the store reads its open transactions again.
     void unload() {
         Application::destroyInstance();
         _app = nullptr;
         _stage = nullptr;
         _menu = nullptr;
+        resetStandIns();
+    }
+    // A fresh start of the platform's stand-ins (the store's transactions come from this test's
+    // documents folder), so nothing of an earlier test or launch reaches the next one.
+    static void resetStandIns() {
+        platform::clearMainThreadTasks();
+        platform::resetAdServices();
+        storekit::restart();
     }
 
     void frame() {
@@ -156,9 +177,13 @@ protected:
         if (p && p->_page)
             for (View* view : p->_page->_views)
                 if (view->_upEvent && std::string(view->_upEvent->name) == event)
-                    return Vector3((view->_unionLow.x + view->_unionHigh.x) * 0.5f,
-                                           1.0f - (view->_unionLow.y + view->_unionHigh.y) * 0.5f, 0);
+                    return pointOf(view);
         return Vector3(-1, -1, 0);
+    }
+    // The finger point (normalised, y down) at the centre of a view's screen rectangle.
+    static Vector3 pointOf(const View* view) {
+        return Vector3((view->_unionLow.x + view->_unionHigh.x) * 0.5f,
+                       1.0f - (view->_unionLow.y + view->_unionHigh.y) * 0.5f, 0);
     }
     // A finger through the application, as the platform delivers it (pixels).
     void touch(int type, const Vector3& finger) {
@@ -192,6 +217,16 @@ protected:
     void serviceTurns(int n) {
         for (int i = 0; i < n; ++i)
             serviceTurn();
+    }
+    // A whole turn of the host's run loop: the services' answers, then a frame. Plain frames
+    // leave those answers waiting.
+    void turn() {
+        serviceTurn();
+        frame();
+    }
+    void turns(int n) {
+        for (int i = 0; i < n; ++i)
+            turn();
     }
     // How many events of that category and action the analytics service wrote to its log in the
     // documents folder.

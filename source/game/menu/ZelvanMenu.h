@@ -180,6 +180,25 @@ public:
     void onProductInfo(int32_t code, const std::string& price) override;
     void onPurchaseFinished(int32_t code, const std::string& text, const StoreTransaction& transaction) override;
     void onRestoreFinished(const std::string& text) override;
+    // A bank purchase of the shop waiting for the store: the row touched and its product's code.
+    // Only the store's final answer for that code (or a failure) ends it; whatever else the store
+    // delivers meanwhile is credited by its own product code.
+    struct PendingPurchase {
+        View* view = nullptr;
+        int32_t code = 0;
+    };
+    // A purchase the store delivered before the profile could take credits.
+    struct WaitingCredit {
+        int32_t code = 0;
+        StoreTransaction transaction;
+    };
+    // Credits one purchase the store delivered: to the row given when it sells the product, else
+    // to the catalogue's entry of the product. A transaction is credited once (the profile keeps
+    // its id) and finished once the credit is saved; one that cannot be credited yet waits (before
+    // the profile is loaded) or stays open in the store. True when something was credited.
+    bool creditPurchase(int32_t code, const StoreTransaction& transaction, View* row);
+    // Credits the purchases that waited for the profile; nothing while it cannot take credits.
+    void creditWaitingPurchases();
 
     // ---- Gameplay recording (the platform may not support it: then nothing starts) ----
     bool isRecordingSupported() const;
@@ -203,7 +222,8 @@ public:
     void onOverlayHidden() override;
 
     // ---- Advertising (nothing while advertising is off) ----
-    // The banner at the bottom of the screen.
+    // The banner at the bottom of the screen. Hiding works whatever the switch says: the no-ads
+    // purchase turns advertising off while the banner may be on screen.
     void showBanner();
     void hideBanner();
     // A cached interstitial, else an offer interstitial once.
@@ -270,7 +290,10 @@ public:
     int32_t _cameraHandle = 0;
     std::deque<PanelEntry> _panelQueue;
     std::vector<std::string> _history;
-    View* _purchaseView = nullptr;
+    View* _purchaseView = nullptr;  // the row of an open buy question (coins)
+    PendingPurchase _pendingPurchase;
+    std::vector<WaitingCredit> _waitingCredits;
+    bool _restoreWaiting = false;  // the restore message is up
     MessageAnswer _messageAnswer;
     bool _adsEnabled = true;
     bool _tutorialDue = true;

@@ -1,23 +1,37 @@
 // The menu's advertising: the banner the menu screens show while on screen and the interstitial
-// of a forward move to the main menu, both only while advertising is on.
+// of a forward move to the main menu, both only while advertising is on. Buying "zelvan_noads"
+// turns it off for good.
 
 #include "engine/services.h"
+#include "game/actors/ZelvanActorPlayer.h"
 #include "game/menu/ZelvanMenu.h"
+#include "game/menu/ZelvanMenuShopExt.h"
+#include "game/stage/ZelvanStage.h"
 
 namespace Zelvan {
 
+bool Menu::isAdsEnabled() const {
+    if (!_adsEnabled)
+        return false;
+    if (!_shopExt)
+        return true;
+    MenuShopExt::ItemInfo info;
+    if (_shopExt->describeItem(info, "zelvan_noads") != 1)
+        return true;
+    return info.level < 0;
+}
+
 void Menu::showBanner() {
-    if (_adsEnabled)
+    if (isAdsEnabled())
         showMopubBanner(0, 1);
 }
 
-void Menu::hideBanner() {
-    if (_adsEnabled)
-        hideMopubBanner();
-}
+// Always hides: advertising may have been turned off (the no-ads purchase) while the banner was
+// on screen, and a banner that is not shown is left as it is.
+void Menu::hideBanner() { hideMopubBanner(); }
 
 void Menu::showInterstitial() {
-    if (!_adsEnabled)
+    if (!isAdsEnabled())
         return;
     if (hasChartboostInterstitial()) {
         showChartboostInterstitial();
@@ -29,10 +43,15 @@ void Menu::showInterstitial() {
 
 void Menu::hideInterstitial() {}
 
-bool Menu::isAdsEnabled() const { return _adsEnabled; }
+// An offer covering a running run pauses it (pauseRun acts only while the run goes).
+void Menu::onAdShown() {
+    Stage* stage = Stage::get();
+    ActorPlayer* player = stage ? stage->getPlayer() : nullptr;
+    if (player && !player->isCrashed())
+        pauseRun();
+}
 
-void Menu::onAdShown() {}
-void Menu::onAdClosed() {}
-void Menu::onAdFailed() {}
+void Menu::onAdClosed() { _offerShown = false; }
+void Menu::onAdFailed() { _offerShown = false; }
 
 }  // namespace Zelvan

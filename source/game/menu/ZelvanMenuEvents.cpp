@@ -106,14 +106,14 @@ void Menu::onOptionsFacebookEvent::execute(View*) {}
 void Menu::onOptionsTwitterEvent::execute(View*) {}
 void Menu::onOptionsMorefunEvent::execute(View*) {}
 void Menu::onOptionsKavelWebEvent::execute(View*) {}
-void Menu::onOptionsRestorePurchasesEvent::execute(View*) {}
+void Menu::onOptionsRestorePurchasesEvent::execute(View*) { _menu->restorePurchases(); }
 void Menu::onOptionsCreditsEvent::execute(View*) {}
 void Menu::onOptionsBackEvent::execute(View*) { _menu->goBack(true); }
 void Menu::onCreditsBackEvent::execute(View*) { _menu->goBack(true); }
 void Menu::onShopCoin2Event::execute(View*) {}
 void Menu::onShopTicket2Event::execute(View*) {}
-void Menu::onShopItemEvent::execute(View*) {}
-void Menu::onShopBankEvent::execute(View*) {}
+void Menu::onShopItemEvent::execute(View* view) { _menu->buyShopItem(view); }
+void Menu::onShopBankEvent::execute(View* view) { _menu->buyBankItem(view); }
 void Menu::onShopSelectBoostsEvent::execute(View*) {}
 void Menu::onShopSelectCharactersEvent::execute(View*) {}
 void Menu::onShopSelectTrainsEvent::execute(View*) {}

@@ -309,7 +309,19 @@ bool LoadEnd::load() {
     StoreProduct::buildCodeMap(products);
     StoreManager::instance().setProducts("requesting...", products);
     startSocialPlatform();
-    // The recorder and the advertising services start here once they exist.
+    if (menu) {
+        // The store may have delivered purchases before the profile was in the menus.
+        menu->creditWaitingPurchases();
+    }
+    startRecorder(menu);
+    if (menu) {
+        startVungle("402716367");
+        if (menu->isAdsEnabled()) {
+            startChartboost("a1f0c9e7b3d2a8f6c4e1b9d7", "0e9d8c7b6a5f4e3d2c1b0a9f8e7d6c5b4a3f2e1d");
+            startLeadBolt(menu);
+            createMopubBanner("9a8b7c6d5e4f3a2b1c0d9e8f7a6b5c4d");
+        }
+    }
 
     if (menu) {
         menu->enterMainMenu();
