@@ -38,6 +38,16 @@ struct RunReport {
     int coins = 0;
     // Screens in the order first visited.
     std::vector<std::string> screensVisited;
+    // The screen on display once it has settled (its page came in, it takes touches); empty while
+    // the screens change.
+    std::string settledScreen;
+    // What the player owns and chose, as the profile last saved or loaded it (known: once either
+    // happened).
+    struct Player {
+        bool known = false;
+        int coins = 0, tickets = 0;
+        std::string region, character, train, skin;
+    } player;
 };
 
 // The report the game fills in as it runs.

@@ -256,12 +256,11 @@ void Menu::resetInputEdges() {
 void Menu::presentPanel(const PanelEntry& entry) {
     resetInputEdges();
     entry.panel->show(entry.back);
-    // The program's summary and screenshots follow the screens a player sees.
+    // The program's summary follows the screens a player sees.
     const std::string& name = entry.panel->_name;
     std::vector<std::string>& visited = runReport().screensVisited;
     if (std::find(visited.begin(), visited.end(), name) == visited.end())
         visited.push_back(name);
-    requestScreenshot(name.c_str());
 }
 
 bool Menu::showPanel(const std::string& name, bool back) {
@@ -399,6 +398,7 @@ void Menu::update(float dt) {
         _panelContainer->update(dt);
     }
     updateTouchGate();
+    reportSettledScreen();
     // 5., 6.
     if (_menuWorld && _menuWorld->_renderTarget && !_menuWorld->_renderTarget->_disabled)
         _menuWorld->update();
@@ -406,6 +406,22 @@ void Menu::update(float dt) {
         _particles->update(dt, _menuWorld->getCamera());
         _particles->buildGeometry();
     }
+}
+
+void Menu::reportSettledScreen() {
+    // The screenshot of a screen is taken once its page has come in, so it shows what the player
+    // reads; a script waiting for the screen may tap it from then on.
+    Panel* front = _panelQueue.size() == 1 ? _panelQueue.front().panel : nullptr;
+    const bool settled = front && front->isShown() && hasSettled(front);
+    std::string& reported = runReport().settledScreen;
+    if (!settled) {
+        reported.clear();
+        return;
+    }
+    if (reported == front->_name)
+        return;
+    reported = front->_name;
+    requestScreenshot(reported.c_str());
 }
 
 void Menu::ParticleEvent::onEmitterReleased(PSEmitter* emitter, PSParticleSystem* system) {

@@ -325,6 +325,8 @@ private:
     void resetInputEdges();
     // Lets the panels know whether a change is pending (views then take no touches).
     void updateTouchGate();
+    // Tells the program which screen has settled on display (its summary, screenshots, scripts).
+    void reportSettledScreen();
 };
 
 }  // namespace Zelvan

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "engine/FileBuffer.h"
+#include "engine/platform.h"
 #include "engine/online/ProfileChunk.h"
 #include "engine/utils.h"
 #include "game/menu/ZelvanMenu.h"
@@ -170,6 +171,23 @@ Menu* stageMenu() {
     return stage ? stage->getMenu() : nullptr;
 }
 
+// The program's summary shows what the player owns and chose as the profile holds it.
+void reportPlayer(Menu* menu) {
+    RunReport::Player& player = runReport().player;
+    if (MenuShopExt* shop = menu->getShopExt()) {
+        player.known = true;
+        player.coins = shop->getCoins();
+        player.tickets = shop->getTickets();
+        player.character = selectedName(shop, MenuShopExt::KindCharacter);
+        player.train = selectedName(shop, MenuShopExt::KindTrain);
+        player.skin = selectedName(shop, MenuShopExt::KindSkin);
+    }
+    if (MenuMapExt02* map = menu->getMapExt()) {
+        const MenuMapExt02::Continent* current = map->getCurrent();
+        player.region = current ? current->name : std::string();
+    }
+}
+
 }  // namespace
 
 // ---- Construction ----
@@ -300,6 +318,7 @@ void MyProfile::saveKeys(Menu* menu, std::map<std::string, std::string>& keys) {
         }
         put("mission");
     }
+    reportPlayer(menu);
 }
 
 void MyProfile::onSave(const std::string& name, FileBuffer& buffer) {
@@ -508,6 +527,7 @@ void MyProfile::onLoad(const std::string& name, FileBuffer& buffer) {
         return;
     loadKeys(menu, _keys);
     _loadedMenu = menu;
+    reportPlayer(menu);
 }
 
 // ---- Friends' scores ----

@@ -415,6 +415,36 @@ std::vector<HostEvent> parseHostScript(const std::string& text, std::vector<std:
                 fail("tilt wants three numbers (x y z in g)");
                 continue;
             }
+        } else if (kind == "tap") {
+            // A finger down and, two frames later, up at the same point.
+            double x = 0, y = 0;
+            if (w.size() != 4 || !parseDouble(w[2].c_str(), x) || !parseDouble(w[3].c_str(), y)) {
+                fail("tap wants <x> <y>");
+                continue;
+            }
+            e.kind = HostEvent::Touch;
+            e.phase = 1;
+            e.fingers.push_back(HostEvent::Finger{0, (float)x, (float)y});
+            events.push_back(e);
+            e.frame = frame + 2;
+            e.phase = 2;
+        } else if (kind == "await") {
+            e.kind = HostEvent::Await;
+            long limit = 0;
+            if (w.size() < 3 || w.size() > 4 || (w.size() == 4 && (!parseLong(w[3].c_str(), limit) || limit < 1))) {
+                fail("await wants a screen name and, optionally, the most frames to wait");
+                continue;
+            }
+            e.text = w[2];
+            if (w.size() == 4)
+                e.limit = limit;
+        } else if (kind == "screenshot") {
+            e.kind = HostEvent::Screenshot;
+            if (w.size() > 3) {
+                fail("screenshot takes at most a label");
+                continue;
+            }
+            e.text = w.size() == 3 ? w[2] : "script";
         } else if (kind == "url") {
             e.kind = HostEvent::OpenURL;
             if (w.size() < 3) {
@@ -689,7 +719,7 @@ int Host::runApplication(const std::string& delegateClass) {
     while (turn()) {
     }
     finish();
-    return 0;
+    return _exitStatus;
 }
 
 bool Host::launch(const std::string& delegateClass) {
@@ -734,8 +764,27 @@ bool Host::turn() {
 
     // 1. Window and script events, then the accelerometer.
     pollWindow();
-    while (_scriptNext < _script.size() && _script[_scriptNext].frame <= _refreshes && !_terminated)
+    bool waiting = false;
+    while (_scriptNext < _script.size() && _script[_scriptNext].frame <= _scriptClock && !_terminated) {
+        const HostEvent& event = _script[_scriptNext];
+        if (event.kind == HostEvent::Await && runReport().settledScreen != event.text) {
+            waiting = true;
+            if (++_awaitedFrames > event.limit) {
+                Logger::error("[host] the script waited %ld frames for the screen \"%s\" in vain (on \"%s\"); the "
+                              "program ends",
+                              event.limit, event.text.c_str(), runReport().settledScreen.c_str());
+                _exitStatus = 3;
+                terminate();
+            }
+            break;
+        }
+        _awaitedFrames = 0;
         handleEvent(_script[_scriptNext++]);
+    }
+    // While the script waits its frame count stands still: the lines after a wait count on from
+    // the moment the screen came.
+    if (!waiting)
+        ++_scriptClock;
     std::vector<HostEvent> posted;
     posted.swap(_posted);
     for (const HostEvent& e : posted)
@@ -914,6 +963,11 @@ void Host::handleEvent(const HostEvent& event) {
     case HostEvent::OpenURL:
         _delegate->openURL(event.text, nullptr);
         break;
+    case HostEvent::Await:
+        break;
+    case HostEvent::Screenshot:
+        requestScreenshot(event.text.c_str());
+        break;
     }
 }
 
@@ -1049,13 +1103,22 @@ std::string Host::summaryLine() const {
     std::string screens;
     for (const std::string& s : report.screensVisited)
         screens += (screens.empty() ? "" : ",") + s;
+    // What the player owns and chose, as the profile holds it.
+    std::string player;
+    if (report.player.known) {
+        auto named = [](const std::string& name) { return name.empty() ? std::string("none") : name; };
+        player = "bank coins " + std::to_string(report.player.coins) + " tickets " +
+                 std::to_string(report.player.tickets) + ", region " + named(report.player.region) + ", train " +
+                 named(report.player.train) + ", character " + named(report.player.character) + ", skin " +
+                 named(report.player.skin) + ", ";
+    }
     const double mean = _framesTicked ? _cpuMsTotal / (double)_framesTicked : 0.0;
-    char line[512];
+    char line[1024];
     std::snprintf(line, sizeof(line),
                   "summary: frames %ld, game seconds %.2f, cpu ms per frame mean %.3f worst %.3f, distance %.1f, "
-                  "coins %d, screens %s",
+                  "coins %d, %sscreens %s",
                   _framesTicked, (double)frameTime().gameMs / 1000.0, mean, _cpuMsWorst, (double)report.distance,
-                  report.coins, screens.empty() ? "none" : screens.c_str());
+                  report.coins, player.c_str(), screens.empty() ? "none" : screens.c_str());
     return line;
 }
 

@@ -54,7 +54,20 @@ const char* hostUsage();
 
 // An input or life-cycle event as the window or the script delivers it.
 struct HostEvent {
-    enum Kind { Touch, Key, Tilt, Resign, Active, Background, Foreground, Terminate, MemoryWarning, OpenURL };
+    enum Kind {
+        Touch,
+        Key,
+        Tilt,
+        Resign,
+        Active,
+        Background,
+        Foreground,
+        Terminate,
+        MemoryWarning,
+        OpenURL,
+        Await,      // the script waits for a screen (text) to settle, at most limit frames
+        Screenshot  // a picture of the next frame, named after text
+    };
     struct Finger {
         int id = 0;
         float x = 0, y = 0;  // points in the window
@@ -67,7 +80,8 @@ struct HostEvent {
     bool down = true;
     int modifiers = 0;
     double x = 0, y = 0, z = 0;  // tilt: an accelerometer sample in g
-    std::string text;            // URL
+    std::string text;            // URL; the screen awaited; the screenshot's label
+    long limit = 1800;           // await: the most frames to wait
 };
 
 // Parses script text: one event a line, "<frame> <event> ...", '#' starts a comment:
@@ -76,6 +90,13 @@ struct HostEvent {
 //   <frame> tilt <x> <y> <z>
 //   <frame> resign | active | background | foreground | terminate | memory
 //   <frame> url <text>
+//   <frame> tap <x> <y>            finger 0 down, and up two frames later
+//   <frame> await <screen> [<max frames>]
+//   <frame> screenshot [<label>]
+// The frame is the script's own count of refreshes. At an await it stands still until the menu
+// screen of that name has settled on display (its page came in), so the lines after it count on
+// from the moment the screen came; past the most frames (default 1800) the program logs the
+// failure and ends with status 3.
 // Bad lines are logged with their number and skipped; their messages go to errors.
 std::vector<HostEvent> parseHostScript(const std::string& text, std::vector<std::string>& errors);
 
@@ -162,6 +183,9 @@ private:
     bool _finished = false;
 
     long _refreshes = 0;
+    long _scriptClock = 0;    // the script's frame count: refreshes less those spent waiting
+    long _awaitedFrames = 0;  // how long the script has waited at its current await
+    int _exitStatus = 0;
     long _framesTicked = 0;
     double _startSeconds = 0;
     double _cpuMsTotal = 0;
