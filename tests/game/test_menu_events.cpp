@@ -17,7 +17,6 @@
 #include <vector>
 
 #include "engine/online/SocialPlatform.h"
-#include "engine/online/StoreManager.h"
 #include "engine/plat_linux/Analytics.h"
 #include "engine/plat_linux/SocialServices.h"
 #include "game/ZelvanTexts.h"
@@ -211,6 +210,10 @@ protected:
     void runRow(const Row& row) {
         SCOPED_TRACE(row.event);
         answers.clear();
+        pressAndCheck(row);
+        forget();
+    }
+    void pressAndCheck(const Row& row) {
         bringUp(row.at);
         if (HasFatalFailure())
             return;
@@ -223,7 +226,6 @@ protected:
         if (!HasFatalFailure() && row.check)
             row.check();
         EXPECT_EQ(sentSince(mark), row.sends);
-        forget();
     }
     // Ends the game and everything it left: the next row starts as a first launch.
     void forget() {
@@ -618,3 +620,95 @@ TEST_F(MenuEventsTest, HudReviveAndSurpriseEvents) { runRows({Hud, Revive, Surpr
 TEST_F(MenuEventsTest, ResultsEvents) { runRows({Results}); }
 TEST_F(MenuEventsTest, PauseEvents) { runRows({Pause}); }
 
+
+// Without a ticket the travel button asks; Yes opens the shop at the ticket row and its back
+// button returns to the map, No returns to the map at once. Nothing is paid or counted.
+TEST_F(MenuEventsTest, TravelWithoutATicketAsksAndYesOpensTheShopAtTheTickets) {
+    for (int answer : {1, 0}) {
+        SCOPED_TRACE(answer);
+        bringUp(Map);
+        ASSERT_FALSE(HasFatalFailure());
+        shop()->setTickets(0);
+        map()->setSelected(map()->findContinent("hills"));
+        map()->refreshButtons();
+        frames(60);
+        const size_t mark = platform::analyticsService().sent.size();
+        ASSERT_GE(buttonOf("map", "onMapSelect").x, 0.0f);
+        tap(buttonOf("map", "onMapSelect"));
+        awaitTouches("message");
+        ASSERT_FALSE(HasFatalFailure());
+        EXPECT_EQ(history(), (std::vector<std::string>{"main", "map"}));
+        tap(buttonOf("message", answer == 1 ? "onMessageYes" : "onMessageNo"));
+        if (answer == 1) {
+            shows("shop", {"main", "map"});
+            EXPECT_EQ(focus(), shop()->_ticketRow);
+            awaitTouches("shop");
+            tap(buttonOf("shop", "onShopBack"));
+        }
+        shows("map", {"main"});
+        EXPECT_EQ(map()->getCurrent()->name, "meadow");
+        EXPECT_EQ(shop()->getTickets(), 0);
+        EXPECT_TRUE(sentSince(mark).empty());
+        forget();
+    }
+}
+
+// Leaving or restarting a paused run moves its goods into the totals once: nothing later adds
+// them again, and the totals are kept for the next launch.
+TEST_F(MenuEventsTest, LeavingOrRestartingAPausedRunCollectsItsGoodsOnce) {
+    for (const char* event : {"onPauseExit", "onPauseRestart"}) {
+        SCOPED_TRACE(event);
+        bringUp(Pause);
+        ASSERT_FALSE(HasFatalFailure());
+        const int32_t coins = shop()->getCoins(), tickets = shop()->getTickets();
+        tap(buttonOf("pause", event));
+        EXPECT_EQ(shop()->getCoins(), coins + 13);
+        EXPECT_EQ(shop()->getTickets(), tickets + 2);
+        EXPECT_EQ(goods("coins")._amount, 0.0f);
+        EXPECT_EQ(goods("tickets")._amount, 0.0f);
+        // The screens that follow (the main menu, or the HUD of the new run) add nothing more.
+        EXPECT_TRUE(settle());
+        frames(120);
+        EXPECT_EQ(shop()->getCoins(), coins + 13);
+        EXPECT_EQ(shop()->getTickets(), tickets + 2);
+        // The next launch finds the totals saved.
+        unload();
+        load();
+        ASSERT_FALSE(HasFatalFailure());
+        EXPECT_EQ(shop()->getCoins(), coins + 13);
+        EXPECT_EQ(shop()->getTickets(), tickets + 2);
+        forget();
+    }
+}
+
+// The shop's tab buttons step through their tab: with nothing affordable one entry a press and
+// back to the first entry after the heading past the end; with coins on to the next entry the
+// player can afford.
+TEST_F(MenuEventsTest, TabButtonsStepThroughTheirTab) {
+    bringUp(Shop);
+    ASSERT_FALSE(HasFatalFailure());
+    const MenuShopExt::Range boosts = shop()->_boosts;
+    ASSERT_GT(boosts.last, boosts.first + 1);
+    const Vector3 button = buttonOf("shop", "onShopSelectBoosts");
+    ASSERT_GE(button.x, 0.0f);
+
+    shop()->setCoins(0);
+    for (int32_t expected = boosts.first + 1; expected <= boosts.last; ++expected) {
+        tap(button);
+        EXPECT_EQ(focus(), expected);
+    }
+    tap(button);
+    EXPECT_EQ(focus(), boosts.first + 1) << "past the last boost: the first after the heading";
+
+    // Rich enough for some: from the last boost to the first affordable one after the heading.
+    shop()->setCoins(100);
+    int32_t affordable = -1;
+    for (int32_t i = boosts.first + 1; i <= boosts.last && affordable < 0; ++i)
+        if (shop()->hasAffordableItem(i, i))
+            affordable = i;
+    ASSERT_GT(affordable, boosts.first);
+    shop()->focusListIndex(boosts.last);
+    tap(button);
+    EXPECT_EQ(focus(), affordable);
+    EXPECT_EQ(current(), "shop");
+}
