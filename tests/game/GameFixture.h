@@ -171,13 +171,16 @@ protected:
         ADD_FAILURE() << "no event " << name;
     }
     // The finger point (normalised, y down) at the centre of the first button of the panel's page
-    // that runs the event on lift; (-1, -1) when there is none.
+    // that runs the event on lift (or, for a button that acts as the finger goes down, on touch);
+    // (-1, -1) when there is none.
     Vector3 buttonOf(const std::string& panelName, const char* event) const {
         Panel* p = panel(panelName);
         if (p && p->_page)
-            for (View* view : p->_page->_views)
-                if (view->_upEvent && std::string(view->_upEvent->name) == event)
+            for (View* view : p->_page->_views) {
+                const UiEvent* bound = view->_upEvent ? view->_upEvent : view->_downEvent;
+                if (bound && std::string(bound->name) == event)
                     return pointOf(view);
+            }
         return Vector3(-1, -1, 0);
     }
     // The finger point (normalised, y down) at the centre of a view's screen rectangle.

@@ -1,17 +1,22 @@
-// The menu's named events: what each page button runs. The events whose whole action is one of
-// the controller's own operations (panel moves, the message answers, pausing, the tutorial start)
-// act already; the others are bound by name and do nothing until their screens' flows exist.
+// The menu's named events: what each page button runs, and the analytics event each menu action
+// sends once. Most are one-line actions; the longer flows they start live with the controller.
 
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include "engine/online/SocialPlatform.h"
 #include "engine/services.h"
 #include "game/ZelvanTexts.h"
 #include "game/menu/ZelvanMenu.h"
+#include "game/menu/ZelvanMenuHudExt.h"
 #include "game/menu/ZelvanMenuMapExt02.h"
+#include "game/menu/ZelvanMenuOptionsExt.h"
 #include "game/menu/ZelvanMenuShopExt.h"
 #include "game/menu/ZelvanMenuSurpriseExt.h"
+#include "game/stage/ZelvanApplication.h"
 #include "game/stage/ZelvanStage.h"
+#include "game/track/ZelvanRoad.h"
 
 namespace Zelvan {
 
@@ -24,9 +29,47 @@ void resumeFromPause(Menu* menu) {
     menu->goBack(true);
 }
 
+// The maker's pages the options screen links to.
+const char* const kMakerSocialPage = "https://www.facebook.com/kavelgames";
+const char* const kMakerMessagePage = "https://twitter.com/kavelgames";
+const char* const kMakerStorePage = "https://apps.apple.com/developer/kavel-games/id900000000";
+const char* const kMakerWebSite = "https://www.kavelgames.com";
+
 std::string translatedText(const std::string& key) {
     TextContainer* texts = TextContainer::get();
     return texts ? texts->translate(key) : key;
+}
+
+// The translated display name of the shop entry at that list index; the fallback when the index
+// names no item.
+std::string selectedName(const MenuShopExt* shop, int32_t index, const std::string& fallback) {
+    const std::vector<MenuShopExt::Node*>& list = shop->getList();
+    if (index < 0 || index >= (int32_t)list.size())
+        return fallback;
+    const MenuShopExt::Item* item = dynamic_cast<const MenuShopExt::Item*>(list[(size_t)index]);
+    if (!item)
+        return fallback;
+    MenuShopExt::ItemInfo info;
+    item->describe(info);
+    return translatedText(info.displayName);
+}
+
+void focusTicketRow(MenuShopExt* shop) {
+    if (shop)
+        shop->focusListIndex(shop->_ticketRow);
+}
+
+// The bank tab's heading, so that the whole tab comes into view.
+void focusBank(MenuShopExt* shop) {
+    if (shop)
+        shop->focusListIndex(shop->_bank.first);
+}
+
+// A tab button: each press moves the focus one entry further inside the tab, on to the next entry
+// the player can afford, and back to the tab's first entry after its end.
+void focusNextInTab(MenuShopExt* shop, MenuShopExt::Range MenuShopExt::*tab) {
+    if (shop)
+        shop->focusListIndex(shop->tabButtonIndex(shop->*tab));
 }
 
 }  // namespace
@@ -53,40 +96,79 @@ void Menu::travelToContinent() {
         return;
     }
     menu->showMessage(Menu::MessageYesNo, translatedText("#text_menu_map_select_caption"),
-                      translatedText("#text_menu_map_select_message"), [](Menu* m, int32_t answer) {
-                          if (answer == 1)
-                              m->showPanel("shop", false);
-                          else
-                              m->goBack(true);
-                      });
+                      translatedText("#text_menu_map_select_message"), &Menu::onNoTicketAnswer);
 }
 
+// The region, train and character the run starts with, each as its own analytics event.
 void Menu::startFromMap() {
     Menu* menu = this;
     MenuMapExt02* map = menu->getMapExt();
     const std::string continent =
         map && map->getCurrent() ? translatedText(map->getCurrent()->textName) : std::string("?");
+    std::string train = "?", character = "?";
+    if (MenuShopExt* shop = menu->getShopExt()) {
+        train = selectedName(shop, shop->_trainIndex, train);
+        character = selectedName(shop, shop->_characterIndex, character);
+    }
     sendAnalyticsEvent("menu map", "start - continent", continent.c_str(), 1);
+    sendAnalyticsEvent("menu map", "start - train", train.c_str(), 1);
+    sendAnalyticsEvent("menu map", "start - character", character.c_str(), 1);
     if (map)
         map->playStart();
     menu->restartRun();
 }
 
-void Menu::openShopCharacters() {}
-void Menu::openShopTrains() {}
-void Menu::onNoTicketAnswer(int32_t) {}
-void Menu::replayTutorial() {}
+void Menu::openShopCharacters() {
+    sendAnalyticsEvent("menu main", "menu shop - characters", "", 1);
+    if (_shopExt)
+        _shopExt->focusListIndex(_shopExt->tabEntryIndex(_shopExt->_characters, _shopExt->_characterIndex));
+    goToPanel("shop", false);
+}
 
+void Menu::openShopTrains() {
+    sendAnalyticsEvent("menu main", "menu shop - trains", "", 1);
+    if (_shopExt)
+        _shopExt->focusListIndex(_shopExt->tabEntryIndex(_shopExt->_trains, _shopExt->_trainIndex));
+    goToPanel("shop", false);
+}
+
+// Yes leads to the tickets in the shop; the message's own history entry brings the player back
+// to the map from there.
+void Menu::onNoTicketAnswer(int32_t answer) {
+    if (answer == 1) {
+        focusTicketRow(_shopExt);
+        showPanel("shop", false);
+    } else {
+        goBack(true);
+    }
+}
+
+void Menu::replayTutorial() {
+    sendAnalyticsEvent("menu options", "tutorial", "", 1);
+    startTutorial();
+}
+
+// The flows called below (onMainStart, the revives, the shares, restorePurchases) send their own
+// analytics event; the events that call them send none of their own.
 void Menu::onTutorialStartEvent::execute(View*) { _menu->startTutorial(); }
-void Menu::onMainStartEvent::execute(View*) {}
-void Menu::onMainOptionsEvent::execute(View*) {}
-void Menu::onMainShopEvent::execute(View*) {}
-void Menu::onMainShopSelectCharactersEvent::execute(View*) {}
-void Menu::onMainShopSelectTrainsEvent::execute(View*) {}
+void Menu::onMainStartEvent::execute(View*) { _menu->onMainStart(); }
+void Menu::onMainOptionsEvent::execute(View*) {
+    sendAnalyticsEvent("menu main", "menu options", "", 1);
+    _menu->goToPanel("options", false);
+}
+void Menu::onMainShopEvent::execute(View*) {
+    sendAnalyticsEvent("menu main", "menu shop", "", 1);
+    _menu->goToPanel("shop", false);
+}
+void Menu::onMainShopSelectCharactersEvent::execute(View*) { _menu->openShopCharacters(); }
+void Menu::onMainShopSelectTrainsEvent::execute(View*) { _menu->openShopTrains(); }
 void Menu::onMainMapEvent::execute(View*) { _menu->goToPanel("map", false); }
 void Menu::onMainMissionsEvent::execute(View*) { _menu->goToPanel("mission", false); }
 void Menu::onMapBackEvent::execute(View*) { _menu->goBack(true); }
-void Menu::onMapTicketEvent::execute(View*) {}
+void Menu::onMapTicketEvent::execute(View*) {
+    focusTicketRow(_menu->getShopExt());
+    _menu->goToPanel("shop", false);
+}
 void Menu::onMapStartEvent::execute(View*) { _menu->startFromMap(); }
 void Menu::onMapSelectEvent::execute(View*) { _menu->travelToContinent(); }
 void Menu::onMapSelectLeftEvent::execute(View*) {
@@ -98,54 +180,122 @@ void Menu::onMapSelectRightEvent::execute(View*) {
         map->selectNext();
 }
 void Menu::onMissionBackEvent::execute(View*) { _menu->goBack(true); }
-void Menu::onOptionsMusicEvent::execute(View*) {}
-void Menu::onOptionsSFXEvent::execute(View*) {}
-void Menu::onOptionsTutorialEvent::execute(View*) {}
-void Menu::onOptionsGamecenterEvent::execute(View*) {}
-void Menu::onOptionsFacebookEvent::execute(View*) {}
-void Menu::onOptionsTwitterEvent::execute(View*) {}
-void Menu::onOptionsMorefunEvent::execute(View*) {}
-void Menu::onOptionsKavelWebEvent::execute(View*) {}
+// The page runs these when the finger goes down on the button: the options panel then takes the
+// touch and decides on its end between a toggle and a volume drag.
+void Menu::onOptionsMusicEvent::execute(View*) {
+    if (MenuOptionsExt* options = _menu->getOptionsExt())
+        options->selectControl(MenuOptionsExt::ControlMusic);
+}
+void Menu::onOptionsSFXEvent::execute(View*) {
+    if (MenuOptionsExt* options = _menu->getOptionsExt())
+        options->selectControl(MenuOptionsExt::ControlSound);
+}
+void Menu::onOptionsTutorialEvent::execute(View*) { _menu->replayTutorial(); }
+void Menu::onOptionsGamecenterEvent::execute(View*) {
+    sendAnalyticsEvent("menu options", "gamecenter", "", 1);
+    SocialPlatform::instance().gameCenterShow();
+}
+void Menu::onOptionsFacebookEvent::execute(View*) {
+    sendAnalyticsEvent("menu options", "facebook", "", 1);
+    openUrl(kMakerSocialPage);
+}
+void Menu::onOptionsTwitterEvent::execute(View*) {
+    sendAnalyticsEvent("menu options", "twitter", "", 1);
+    openUrl(kMakerMessagePage);
+}
+void Menu::onOptionsMorefunEvent::execute(View*) {
+    sendAnalyticsEvent("menu options", "more fun", "", 1);
+    openUrl(kMakerStorePage);
+}
+void Menu::onOptionsKavelWebEvent::execute(View*) {
+    sendAnalyticsEvent("menu options", "kavel web", "", 1);
+    openUrl(kMakerWebSite);
+}
 void Menu::onOptionsRestorePurchasesEvent::execute(View*) { _menu->restorePurchases(); }
-void Menu::onOptionsCreditsEvent::execute(View*) {}
+void Menu::onOptionsCreditsEvent::execute(View*) {
+    sendAnalyticsEvent("menu options", "menu credits", "", 1);
+    _menu->goToPanel("credits", false);
+}
 void Menu::onOptionsBackEvent::execute(View*) { _menu->goBack(true); }
 void Menu::onCreditsBackEvent::execute(View*) { _menu->goBack(true); }
-void Menu::onShopCoin2Event::execute(View*) {}
-void Menu::onShopTicket2Event::execute(View*) {}
+void Menu::onShopCoin2Event::execute(View*) { focusBank(_menu->getShopExt()); }
+void Menu::onShopTicket2Event::execute(View*) { focusTicketRow(_menu->getShopExt()); }
 void Menu::onShopItemEvent::execute(View* view) { _menu->buyShopItem(view); }
 void Menu::onShopBankEvent::execute(View* view) { _menu->buyBankItem(view); }
-void Menu::onShopSelectBoostsEvent::execute(View*) {}
-void Menu::onShopSelectCharactersEvent::execute(View*) {}
-void Menu::onShopSelectTrainsEvent::execute(View*) {}
-void Menu::onShopSelectSkinEvent::execute(View*) {}
-void Menu::onShopSelectBankEvent::execute(View*) {}
+void Menu::onShopSelectBoostsEvent::execute(View*) { focusNextInTab(_menu->getShopExt(), &MenuShopExt::_boosts); }
+void Menu::onShopSelectCharactersEvent::execute(View*) {
+    focusNextInTab(_menu->getShopExt(), &MenuShopExt::_characters);
+}
+void Menu::onShopSelectTrainsEvent::execute(View*) { focusNextInTab(_menu->getShopExt(), &MenuShopExt::_trains); }
+void Menu::onShopSelectSkinEvent::execute(View*) { focusNextInTab(_menu->getShopExt(), &MenuShopExt::_skins); }
+void Menu::onShopSelectBankEvent::execute(View*) { focusNextInTab(_menu->getShopExt(), &MenuShopExt::_bank); }
 void Menu::onShopBackEvent::execute(View*) { _menu->goBack(true); }
 void Menu::onMessageYesEvent::execute(View*) { _menu->answerMessage(1); }
 void Menu::onMessageOkEvent::execute(View*) { _menu->answerMessage(1); }
 void Menu::onMessageNoEvent::execute(View*) { _menu->answerMessage(0); }
 void Menu::onHudPauseEvent::execute(View*) { _menu->pauseRun(); }
-void Menu::onHudRecordEvent::execute(View*) {}
-void Menu::onHudPlayerSelectEvent::execute(View*) {}
+void Menu::onHudRecordEvent::execute(View*) {
+    if (MenuHudExt* hud = _menu->getHudExt())
+        hud->onRecordButton();
+}
+void Menu::onHudPlayerSelectEvent::execute(View*) {
+    Stage* stage = Stage::get();
+    if (Road* road = stage ? stage->getRoad() : nullptr)
+        road->replaceProxyObjects();
+}
 void Menu::onHudDebugEvent::execute(View*) { _menu->_railsDebug = !_menu->_railsDebug; }
-void Menu::onReviveVideoEvent::execute(View*) {}
-void Menu::onReviveCoinsEvent::execute(View*) {}
-void Menu::onReviveNoEvent::execute(View*) {}
+void Menu::onReviveVideoEvent::execute(View*) { _menu->reviveByVideo(); }
+void Menu::onReviveCoinsEvent::execute(View*) { _menu->reviveByCoins(); }
+// While a revive video plays the revive is decided already: the skip is neither done nor counted.
+void Menu::onReviveNoEvent::execute(View*) {
+    if (_menu->isVideoPending())
+        return;
+    sendAnalyticsEvent("menu revive", "skip", "", 1);
+    _menu->declineRevive();
+}
 void Menu::onSurpriseboxOpenEvent::execute(View*) {
     if (_menu->_surpriseExt)
         _menu->_surpriseExt->open();
 }
-void Menu::onResultsCoin2Event::execute(View*) {}
-void Menu::onResultsMapEvent::execute(View*) {}
-void Menu::onResultsMissionsEvent::execute(View*) {}
-void Menu::onResultsRestartEvent::execute(View*) {}
-void Menu::onResultsShopEvent::execute(View*) {}
-void Menu::onResultsExitEvent::execute(View*) {}
-void Menu::onResultsTwitterEvent::execute(View*) {}
-void Menu::onResultsPlaybackEvent::execute(View*) {}
-void Menu::onResultsFacebookEvent::execute(View*) {}
+void Menu::onResultsCoin2Event::execute(View*) {
+    focusBank(_menu->getShopExt());
+    _menu->goToPanel("shop", false);
+}
+void Menu::onResultsMapEvent::execute(View*) {
+    sendAnalyticsEvent("menu results", "menu map", "", 1);
+    _menu->goToPanel("map", false);
+}
+void Menu::onResultsMissionsEvent::execute(View*) {
+    sendAnalyticsEvent("menu results", "menu mission", "", 1);
+    _menu->goToPanel("mission", false);
+}
+void Menu::onResultsRestartEvent::execute(View*) {
+    sendAnalyticsEvent("menu results", "restart", "", 1);
+    _menu->restartRun();
+}
+void Menu::onResultsShopEvent::execute(View*) {
+    sendAnalyticsEvent("menu results", "menu shop", "", 1);
+    _menu->goToPanel("shop", false);
+}
+void Menu::onResultsExitEvent::execute(View*) {
+    sendAnalyticsEvent("menu results", "menu main", "", 1);
+    _menu->enterMainMenu();
+}
+void Menu::onResultsTwitterEvent::execute(View*) { _menu->shareTwitter(); }
+void Menu::onResultsPlaybackEvent::execute(View*) { _menu->playLastRecording(); }
+void Menu::onResultsFacebookEvent::execute(View*) { _menu->shareFacebook(); }
 void Menu::onPauseBackEvent::execute(View*) { resumeFromPause(_menu); }
 void Menu::onPauseResumeEvent::execute(View*) { resumeFromPause(_menu); }
-void Menu::onPauseExitEvent::execute(View*) {}
-void Menu::onPauseRestartEvent::execute(View*) {}
+// Leaving a paused run keeps what it earned: its goods reach the totals before the run is reset.
+void Menu::onPauseExitEvent::execute(View*) {
+    sendAnalyticsEvent("menu pause", "menu main", "", 1);
+    _menu->collectRunGoods();
+    _menu->enterMainMenu();
+}
+void Menu::onPauseRestartEvent::execute(View*) {
+    sendAnalyticsEvent("menu pause", "restart", "", 1);
+    _menu->collectRunGoods();
+    _menu->restartRun();
+}
 
 }  // namespace Zelvan
