@@ -36,6 +36,7 @@
 #include "game/menu/ZelvanPanelContainer.h"
 #include "game/menu/ZelvanPanelItem.h"
 #include "game/stage/ZelvanControl.h"
+#include "game/stage/ZelvanLoader.h"
 #include "game/stage/ZelvanStage.h"
 #include "game/stage/ZelvanStageCamera.h"
 #include "game/track/ZelvanLevelSet.h"
@@ -412,7 +413,12 @@ void Menu::reportSettledScreen() {
     // The screenshot of a screen is taken once its page has come in, so it shows what the player
     // reads; a script waiting for the screen may tap it from then on.
     Panel* front = _panelQueue.size() == 1 ? _panelQueue.front().panel : nullptr;
-    const bool settled = front && front->isShown() && hasSettled(front);
+    bool settled = front && front->isShown() && hasSettled(front);
+    // While the game still loads the stage hands no touches to the menu: only the loading screen
+    // itself counts as settled then.
+    Stage* stage = Stage::get();
+    if (settled && front->_name != "loading" && stage && stage->getLoader() && !stage->getLoader()->empty())
+        settled = false;
     std::string& reported = runReport().settledScreen;
     if (!settled) {
         reported.clear();

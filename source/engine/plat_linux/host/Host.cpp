@@ -324,6 +324,7 @@ std::vector<HostEvent> parseHostScript(const std::string& text, std::vector<std:
     std::istringstream lines(text);
     std::string line;
     int number = 0;
+    float basisWidth = 0, basisHeight = 0;
     auto fail = [&](const std::string& why) {
         std::string message = "script line " + std::to_string(number) + ": " + why + " (\"" + line + "\")";
         Logger::error("[host] %s", message.c_str());
@@ -341,6 +342,8 @@ std::vector<HostEvent> parseHostScript(const std::string& text, std::vector<std:
         if (w.empty())
             continue;
         HostEvent e;
+        e.basisWidth = basisWidth;
+        e.basisHeight = basisHeight;
         long frame = 0;
         if (!parseLong(w[0].c_str(), frame) || frame < 0) {
             fail("a line starts with its frame number");
@@ -415,6 +418,16 @@ std::vector<HostEvent> parseHostScript(const std::string& text, std::vector<std:
                 fail("tilt wants three numbers (x y z in g)");
                 continue;
             }
+        } else if (kind == "points") {
+            // The touches below are given on a screen of this size; the host scales them to its own.
+            double pw = 0, ph = 0;
+            if (w.size() != 4 || !parseDouble(w[2].c_str(), pw) || !parseDouble(w[3].c_str(), ph) || pw < 1 || ph < 1) {
+                fail("points wants the width and height the touches are given in");
+                continue;
+            }
+            basisWidth = (float)pw;
+            basisHeight = (float)ph;
+            continue;
         } else if (kind == "tap") {
             // A finger down and, two frames later, up at the same point.
             double x = 0, y = 0;
@@ -424,10 +437,8 @@ std::vector<HostEvent> parseHostScript(const std::string& text, std::vector<std:
             }
             e.kind = HostEvent::Touch;
             e.phase = 1;
+            e.tap = true;
             e.fingers.push_back(HostEvent::Finger{0, (float)x, (float)y});
-            events.push_back(e);
-            e.frame = frame + 2;
-            e.phase = 2;
         } else if (kind == "await") {
             e.kind = HostEvent::Await;
             long limit = 0;
@@ -785,6 +796,16 @@ bool Host::turn() {
     // the moment the screen came.
     if (!waiting)
         ++_scriptClock;
+    // The lifts of taps come two refreshes after their touch, whether the script waits or not.
+    for (size_t i = 0; i < _lifts.size() && !_terminated;) {
+        if (_lifts[i].frame > _refreshes) {
+            ++i;
+            continue;
+        }
+        const HostEvent lift = _lifts[i];
+        _lifts.erase(_lifts.begin() + (long)i);
+        handleEvent(lift);
+    }
     std::vector<HostEvent> posted;
     posted.swap(_posted);
     for (const HostEvent& e : posted)
@@ -930,6 +951,12 @@ void Host::handleEvent(const HostEvent& event) {
     switch (event.kind) {
     case HostEvent::Touch:
         handleTouch(event);
+        if (event.tap && event.phase == 1) {
+            HostEvent lift = event;
+            lift.phase = 2;
+            lift.frame = _refreshes + 2;
+            _lifts.push_back(lift);
+        }
         break;
     case HostEvent::Key:
         handleKey(event);
@@ -986,7 +1013,9 @@ void Host::handleTouch(const HostEvent& event) {
             _touches.emplace_back(f.id, std::make_unique<ui::Touch>());
             touch = _touches.back().second.get();
         }
-        touch->locationInWindow = ui::Point{f.x, f.y};
+        const float sx = event.basisWidth > 0 ? (float)_options.width / event.basisWidth : 1.0f;
+        const float sy = event.basisHeight > 0 ? (float)_options.height / event.basisHeight : 1.0f;
+        touch->locationInWindow = ui::Point{f.x * sx, f.y * sy};
         set.push_back(touch);
     }
     if (set.empty())

@@ -82,6 +82,8 @@ struct HostEvent {
     double x = 0, y = 0, z = 0;  // tilt: an accelerometer sample in g
     std::string text;            // URL; the screen awaited; the screenshot's label
     long limit = 1800;           // await: the most frames to wait
+    bool tap = false;            // touches: a tap, whose lift the host sends two refreshes later
+    float basisWidth = 0, basisHeight = 0;  // touches: the screen size their points are for (0: the window's)
 };
 
 // Parses script text: one event a line, "<frame> <event> ...", '#' starts a comment:
@@ -90,7 +92,9 @@ struct HostEvent {
 //   <frame> tilt <x> <y> <z>
 //   <frame> resign | active | background | foreground | terminate | memory
 //   <frame> url <text>
-//   <frame> tap <x> <y>            finger 0 down, and up two frames later
+//   <frame> tap <x> <y>            finger 0 down, and up two refreshes later (also while waiting)
+//   <frame> points <width> <height>  the touches below are given on a screen of that size and
+//                                    scaled to the window's (the frame number is not used)
 //   <frame> await <screen> [<max frames>]
 //   <frame> screenshot [<label>]
 // The frame is the script's own count of refreshes. At an await it stands still until the menu
@@ -170,6 +174,7 @@ private:
     std::vector<HostEvent> _script;
     size_t _scriptNext = 0;
     std::vector<HostEvent> _posted;
+    std::vector<HostEvent> _lifts;  // the lifts of taps, due at host refreshes
     std::vector<std::pair<int, std::unique_ptr<ui::Touch>>> _touches;  // host id -> live touch
     bool _mouseDown = false;
     bool _tiltLeft = false, _tiltRight = false;
