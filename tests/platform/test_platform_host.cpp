@@ -376,6 +376,45 @@ TEST(PlatformScript, BadLinesAreReportedAndSkipped) {
     EXPECT_NE(errors[0].find("line 5"), std::string::npos);
 }
 
+// A wait stops the script's count until the game reports the screen settled; a tap lifts
+// meanwhile, touches given on another screen size are scaled to the window's (64x96).
+TEST(PlatformScript, AWaitHoldsTheLinesAfterItUntilTheScreenSettles) {
+    PlatformRun run;
+    run.script("0 points 32 48\n1 tap 16 12\n1 await main 50\n3 resign\n3 screenshot after\n");
+    ASSERT_TRUE(run.turns(10));
+    ASSERT_EQ(run.recorder.inputs.size(), 2u) << "the tap went down and up while the script waited";
+    EXPECT_EQ(run.recorder.inputs[0].type, InputTouchBegan);
+    EXPECT_EQ(run.recorder.inputs[1].type, InputTouchEnded);
+    EXPECT_FLOAT_EQ(run.recorder.inputs[0].x, 32.0f);
+    EXPECT_FLOAT_EQ(run.recorder.inputs[0].y, 24.0f);
+    EXPECT_EQ(run.recorder.count("OnAppPause"), 0);
+
+    runReport().settledScreen = "main";
+    // The wait ends on the next turn; the resign comes two counts after it.
+    ASSERT_TRUE(run.turns(2));
+    EXPECT_EQ(run.recorder.count("OnAppPause"), 0);
+    ASSERT_TRUE(run.turns(1));
+    EXPECT_EQ(run.recorder.count("OnAppPause"), 1);
+}
+
+TEST(PlatformScript, AWaitInVainEndsTheProgramWithItsError) {
+    testsupport::LogCapture log;
+    PlatformRun run;
+    run.script("2 await results 5\n20 resign\n");
+    EXPECT_FALSE(run.turns(30));
+    EXPECT_TRUE(run.host->terminated());
+    EXPECT_EQ(run.recorder.count("OnAppPause"), 0);
+    EXPECT_TRUE(log.contains("waited 5 frames for the screen \"results\" in vain")) << log.all();
+
+    std::vector<std::string> errors;
+    for (const char* line : {"5 await", "5 await main soon", "5 await main 0", "5 tap 1", "5 points 0 10",
+                             "5 screenshot a b"}) {
+        errors.clear();
+        EXPECT_TRUE(parseHostScript(line, errors).empty()) << line;
+        EXPECT_EQ(errors.size(), 1u) << line;
+    }
+}
+
 // ---- Frame driver ----
 
 TEST(PlatformFrameDriver, DisplayLinkIntervalAndTimerFallback) {
