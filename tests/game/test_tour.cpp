@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <regex>
@@ -84,21 +85,30 @@ TEST(Tour, EveryScreenInOrderThenTheSecondStartKeepsWhatThePlayerOwns) {
         else if (label != "start")
             own.push_back(label);
     }
+    // A screen that came back before the next one (the store's wait message over the shop went
+    // before it settled) counts once; the surprise box comes only after a run that picked one up.
+    screens.erase(std::unique(screens.begin(), screens.end()), screens.end());
+    const auto box = std::find(screens.begin(), screens.end(), "surprise");
+    if (box != screens.end()) {
+        ASSERT_GT(box - screens.begin(), 0);
+        EXPECT_EQ(*(box - 1), "revive");
+        screens.erase(box);
+    }
     const std::vector<std::string> expected = {
-        "loading", "tutorial", "hud",  "pause",   "main",     "options", "credits", "options", "main",
-        "shop",    "message",  "shop", "message", "shop",     "main",    "map",     "main",    "mission",
-        "main",    "map",      "hud",  "revive",  "surprise", "results", "main"};
+        "loading", "tutorial", "hud",  "pause", "main",    "options", "credits", "options",
+        "main",    "shop",     "message", "shop", "main",  "mission", "main",    "map",
+        "hud",     "revive",   "results", "main", "map",   "main"};
     EXPECT_EQ(screens, expected) << first.summary;
     EXPECT_GE(own.size(), 3u) << "the tour's pictures of the run";
 
-    // What the tour did: a coin pack from the store (+5000), the bear for 2500, a ticket spent on the
-    // hills, the run's coins on top.
+    // What the tour did: a coin pack from the store (+5000), the bear for 2500, the run's coins on
+    // top, the ticket spent on the hills.
     const std::string player = playerPart(first.summary);
     ASSERT_FALSE(player.empty()) << first.summary;
     std::smatch m;
     ASSERT_TRUE(std::regex_search(player, m, std::regex("bank coins ([0-9]+) tickets ([0-9]+)")));
     EXPECT_GE(std::stoi(m[1]), 3000) << player;
-    EXPECT_NE(player.find("region hills"), std::string::npos) << player;
+    EXPECT_NE(player.find("tickets 0, region hills"), std::string::npos) << player;
     EXPECT_NE(player.find("character charBear"), std::string::npos) << player;
 
     // Every screen's picture shows its page over the game world, not a cleared frame.

@@ -380,7 +380,7 @@ TEST(PlatformScript, BadLinesAreReportedAndSkipped) {
 // meanwhile, touches given on another screen size are scaled to the window's (64x96).
 TEST(PlatformScript, AWaitHoldsTheLinesAfterItUntilTheScreenSettles) {
     PlatformRun run;
-    run.script("0 points 32 48\n1 tap 16 12\n1 await main 50\n3 resign\n3 screenshot after\n");
+    run.script("0 points 32 48\n1 tap 16 12\n1 await main|shop 50\n3 resign\n3 tap 5 5 on shop\n");
     ASSERT_TRUE(run.turns(10));
     ASSERT_EQ(run.recorder.inputs.size(), 2u) << "the tap went down and up while the script waited";
     EXPECT_EQ(run.recorder.inputs[0].type, InputTouchBegan);
@@ -393,8 +393,9 @@ TEST(PlatformScript, AWaitHoldsTheLinesAfterItUntilTheScreenSettles) {
     // The wait ends on the next turn; the resign comes two counts after it.
     ASSERT_TRUE(run.turns(2));
     EXPECT_EQ(run.recorder.count("OnAppPause"), 0);
-    ASSERT_TRUE(run.turns(1));
+    ASSERT_TRUE(run.turns(4));
     EXPECT_EQ(run.recorder.count("OnAppPause"), 1);
+    EXPECT_EQ(run.recorder.inputs.size(), 2u) << "the tap for another screen is passed over";
 }
 
 TEST(PlatformScript, AWaitInVainEndsTheProgramWithItsError) {
@@ -408,7 +409,7 @@ TEST(PlatformScript, AWaitInVainEndsTheProgramWithItsError) {
 
     std::vector<std::string> errors;
     for (const char* line : {"5 await", "5 await main soon", "5 await main 0", "5 tap 1", "5 points 0 10",
-                             "5 screenshot a b"}) {
+                             "5 screenshot a b", "5 tap 1 2 at main"}) {
         errors.clear();
         EXPECT_TRUE(parseHostScript(line, errors).empty()) << line;
         EXPECT_EQ(errors.size(), 1u) << line;

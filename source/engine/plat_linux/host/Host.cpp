@@ -162,6 +162,21 @@ const GLenum kDrawFramebuffer = 0x8CA9;
 // ---------------------------------------------------------------------------------------------------
 // Options
 
+// Whether the settled screen is one of the names ("main", or "surprise|results").
+static bool screenMatches(const std::string& names) {
+    const std::string& screen = runReport().settledScreen;
+    if (screen.empty())
+        return false;
+    size_t at = 0;
+    while (at <= names.size()) {
+        const size_t bar = std::min(names.find('|', at), names.size());
+        if (names.compare(at, bar - at, screen) == 0)
+            return true;
+        at = bar + 1;
+    }
+    return false;
+}
+
 const char* hostUsage() {
     return "usage: zelvan [--headless] [--size WxH] [--metal] [--frames N] [--seconds S] [--fixed-dt]\n"
            "              [--seed N] [--autopilot] [--script FILE] [--screenshots DIR]\n"
@@ -431,10 +446,13 @@ std::vector<HostEvent> parseHostScript(const std::string& text, std::vector<std:
         } else if (kind == "tap") {
             // A finger down and, two frames later, up at the same point.
             double x = 0, y = 0;
-            if (w.size() != 4 || !parseDouble(w[2].c_str(), x) || !parseDouble(w[3].c_str(), y)) {
-                fail("tap wants <x> <y>");
+            const bool on = w.size() == 6 && lower(w[4]) == "on";
+            if ((w.size() != 4 && !on) || !parseDouble(w[2].c_str(), x) || !parseDouble(w[3].c_str(), y)) {
+                fail("tap wants <x> <y> [on <screen>]");
                 continue;
             }
+            if (on)
+                e.text = w[5];
             e.kind = HostEvent::Touch;
             e.phase = 1;
             e.tap = true;
@@ -778,7 +796,7 @@ bool Host::turn() {
     bool waiting = false;
     while (_scriptNext < _script.size() && _script[_scriptNext].frame <= _scriptClock && !_terminated) {
         const HostEvent& event = _script[_scriptNext];
-        if (event.kind == HostEvent::Await && runReport().settledScreen != event.text) {
+        if (event.kind == HostEvent::Await && !screenMatches(event.text)) {
             waiting = true;
             if (++_awaitedFrames > event.limit) {
                 Logger::error("[host] the script waited %ld frames for the screen \"%s\" in vain (on \"%s\"); the "
@@ -790,6 +808,12 @@ bool Host::turn() {
             break;
         }
         _awaitedFrames = 0;
+        if (event.tap && !event.text.empty() && !screenMatches(event.text)) {
+            Logger::message("[host] script: the tap for the screen \"%s\" is passed over (on \"%s\")",
+                            event.text.c_str(), runReport().settledScreen.c_str());
+            ++_scriptNext;
+            continue;
+        }
         handleEvent(_script[_scriptNext++]);
     }
     // While the script waits its frame count stands still: the lines after a wait count on from

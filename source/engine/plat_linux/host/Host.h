@@ -80,7 +80,7 @@ struct HostEvent {
     bool down = true;
     int modifiers = 0;
     double x = 0, y = 0, z = 0;  // tilt: an accelerometer sample in g
-    std::string text;            // URL; the screen awaited; the screenshot's label
+    std::string text;            // URL; the screens awaited or tapped; the screenshot's label
     long limit = 1800;           // await: the most frames to wait
     bool tap = false;            // touches: a tap, whose lift the host sends two refreshes later
     float basisWidth = 0, basisHeight = 0;  // touches: the screen size their points are for (0: the window's)
@@ -92,15 +92,17 @@ struct HostEvent {
 //   <frame> tilt <x> <y> <z>
 //   <frame> resign | active | background | foreground | terminate | memory
 //   <frame> url <text>
-//   <frame> tap <x> <y>            finger 0 down, and up two refreshes later (also while waiting)
+//   <frame> tap <x> <y> [on <screen>]  finger 0 down, and up two refreshes later (also while
+//                                    waiting); with "on", only while that screen is settled
+//                                    (else the tap is passed over)
 //   <frame> points <width> <height>  the touches below are given on a screen of that size and
 //                                    scaled to the window's (the frame number is not used)
-//   <frame> await <screen> [<max frames>]
+//   <frame> await <screen>[|<screen>...] [<max frames>]
 //   <frame> screenshot [<label>]
 // The frame is the script's own count of refreshes. At an await it stands still until the menu
-// screen of that name has settled on display (its page came in), so the lines after it count on
-// from the moment the screen came; past the most frames (default 1800) the program logs the
-// failure and ends with status 3.
+// screen of that name (or one of the names) has settled on display (its page came in), so the
+// lines after it count on from the moment the screen came; past the most frames (default 1800)
+// the program logs the failure and ends with status 3.
 // Bad lines are logged with their number and skipped; their messages go to errors.
 std::vector<HostEvent> parseHostScript(const std::string& text, std::vector<std::string>& errors);
 
