@@ -369,14 +369,13 @@ TEST_F(MenuScreens, TheCreditsRiseFollowAFingerAndWrapBetweenTheMarkers) {
     ASSERT_NE(credits, nullptr);
     Object* scroll = credits->scrollNode();
     ASSERT_NE(scroll, nullptr);
-    EXPECT_NE(line("credits", "scroll").find("Thank you for playing!"), std::string::npos);
-    EXPECT_NE(line("credits", "scroll").find("100% on rails"), std::string::npos) << "the doubled % shows once";
-
-    // Shown, the text starts at the lower marker; with no touch it rises 0.5 units a second.
+    // Shown, the text starts at the lower marker, every line still below the window; with no
+    // touch it rises 0.5 units a second.
     credits->onShow(true);
     const float down = credits->_objectDown->getWorldPosition().z;
     const float up = credits->_objectUp->getWorldPosition().z;
     EXPECT_NEAR(scroll->getWorldPosition().z, down, 1e-4f);
+    EXPECT_EQ(line("credits", "scroll").find_first_not_of('\n'), std::string::npos) << "nothing below the window";
     float z0 = scroll->getWorldPosition().z;
     for (int i = 0; i < 60; ++i)
         credits->update(kDt);
@@ -399,26 +398,38 @@ TEST_F(MenuScreens, TheCreditsRiseFollowAFingerAndWrapBetweenTheMarkers) {
     credits->update(1.0f);
     EXPECT_NEAR(credits->getVelocity(), 0.45f, 1e-3f) << "10 % of the difference left after a second";
 
+    // Only the lines wholly inside the window show, so no text passes over the title or the
+    // button; the doubled % of the text shows once.
+    float low = 0, high = 0;
+    ASSERT_TRUE(credits->textExtent(low, high));
+    const float height = high - low;
+    EXPECT_GT(height, 16.0f) << "taller than the screen";
+    scroll->setPosition(scroll->getPosition() + Vector3(0, 0, up - low - 2.0f));
+    credits->update(0.0f);
+    const std::string shown = line("credits", "scroll");
+    EXPECT_NE(shown.find("Thank you for playing!"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("100% on rails"), std::string::npos) << shown;
+    EXPECT_EQ(shown.find("GAME DESIGN"), std::string::npos) << "above the window";
+
     // Past the upper marker the text comes back below the lower one, the gap kept; a text pushed
     // below the lower marker comes back above.
-    Vector3 low, high;
-    ASSERT_TRUE(getObjectBounds(scroll, false, low, high));
-    const float height = high.z - low.z;
-    EXPECT_GT(height, 16.0f) << "taller than the screen";
     const float span = (up - down) + height;
-    scroll->setPosition(scroll->getPosition() + Vector3(0, 0, up - low.z + 0.01f));
-    ASSERT_TRUE(getObjectBounds(scroll, false, low, high));
-    const float topBefore = high.z;
+    ASSERT_TRUE(credits->textExtent(low, high));
+    scroll->setPosition(scroll->getPosition() + Vector3(0, 0, up - low + 0.01f));
+    scroll->updateTransform();
+    ASSERT_TRUE(credits->textExtent(low, high));
+    const float topBefore = high;
     credits->update(0.0f);
-    ASSERT_TRUE(getObjectBounds(scroll, false, low, high));
-    EXPECT_NEAR(high.z, topBefore - span, 1e-3f);
-    EXPECT_LT(high.z, down + 0.02f) << "its top at the lower marker";
+    ASSERT_TRUE(credits->textExtent(low, high));
+    EXPECT_NEAR(high, topBefore - span, 1e-3f);
+    EXPECT_LT(high, down + 0.02f) << "its top at the lower marker";
     scroll->setPosition(scroll->getPosition() - Vector3(0, 0, 1.0f));
-    ASSERT_TRUE(getObjectBounds(scroll, false, low, high));
-    const float bottomBefore = low.z;
+    scroll->updateTransform();
+    ASSERT_TRUE(credits->textExtent(low, high));
+    const float bottomBefore = low;
     credits->update(0.0f);
-    ASSERT_TRUE(getObjectBounds(scroll, false, low, high));
-    EXPECT_NEAR(low.z, bottomBefore + span, 1e-3f);
+    ASSERT_TRUE(credits->textExtent(low, high));
+    EXPECT_NEAR(low, bottomBefore + span, 1e-3f);
 
     // Through the frames: the credits keep rising over the screen.
     credits->onShow(true);

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
+#include <vector>
 
 #include "engine/ConfigStore.h"
 #include "engine/ui/UIObject.h"
@@ -129,6 +131,8 @@ Vector3 MenuCreditsExt::worldPoint(const Vector3& point) const {
 void MenuCreditsExt::onShow(bool) {
     _dragging = _moved = false;
     _velocity = _velocityDefault;
+    _measured = false;
+    _firstShown = _lastShown = -1;
     if (!_panel)
         return;
     _panel->setItemText("scroll", 0, kCreditsText);
@@ -144,6 +148,63 @@ void MenuCreditsExt::onShow(bool) {
     position.z = _objectDown->_transform->_world.getTranslation().z;
     node->_transform->setWorld(rows, position);
     node->updateTransform();
+    // The whole text's extent, measured once: the lines outside the window are left out from now
+    // on, so the shown text no longer spans it.
+    Vector3 low, high;
+    if (getObjectBounds(node, false, low, high)) {
+        const float z = node->_transform->_world.getTranslation().z;
+        _above = high.z - z;
+        _below = low.z - z;
+        _measured = true;
+    }
+    showWindow();
+}
+
+bool MenuCreditsExt::textExtent(float& bottom, float& top) const {
+    Object* node = scrollNode();
+    if (!node || !_measured)
+        return false;
+    const float z = node->_transform->_world.getTranslation().z;
+    bottom = z + _below;
+    top = z + _above;
+    return true;
+}
+
+void MenuCreditsExt::showWindow() {
+    float bottom = 0, top = 0;
+    if (!_objectUp || !_objectDown || !textExtent(bottom, top))
+        return;
+    const std::string text(kCreditsText);
+    std::vector<std::string> lines;
+    for (size_t at = 0;;) {
+        const size_t end = text.find('\n', at);
+        lines.push_back(text.substr(at, end == std::string::npos ? std::string::npos : end - at));
+        if (end == std::string::npos)
+            break;
+        at = end + 1;
+    }
+    const int count = (int)lines.size();
+    const float lineHeight = (top - bottom) / (float)count;
+    if (!(lineHeight > 0))
+        return;
+    // Only lines wholly between the markers are shown: the text drawn over the page would pass
+    // over the title and the button otherwise.
+    const float up = _objectUp->_transform->_world.getTranslation().z;
+    const float down = _objectDown->_transform->_world.getTranslation().z;
+    const int first = std::max(0, (int)std::ceil((top - up) / lineHeight - 1e-3f));
+    const int last = std::min(count - 1, (int)std::floor((top - down) / lineHeight + 1e-3f) - 1);
+    if (first == _firstShown && last == _lastShown)
+        return;
+    _firstShown = first;
+    _lastShown = last;
+    std::string shown;
+    for (int i = 0; i < count; ++i) {
+        if (i)
+            shown += '\n';
+        if (i >= first && i <= last)
+            shown += lines[(size_t)i];
+    }
+    _panel->setItemText("scroll", 0, shown);
 }
 
 bool MenuCreditsExt::touchBegan(int32_t, const Vector3& point) {
@@ -186,16 +247,19 @@ void MenuCreditsExt::update(float dt) {
     if (!node)
         return;
     node->setPosition(node->getPosition() + Vector3(0, 0, step));
-    Vector3 low, high;
-    if (!_objectUp || !_objectDown || !getObjectBounds(node, false, low, high))
+    node->updateTransform();
+    float low = 0, high = 0;
+    if (!_objectUp || !_objectDown || !textExtent(low, high))
         return;
     const float up = _objectUp->_transform->_world.getTranslation().z;
     const float down = _objectDown->_transform->_world.getTranslation().z;
-    const float span = (up - down) + (high.z - low.z);
-    if (up <= low.z)
+    const float span = (up - down) + (high - low);
+    if (up <= low)
         node->setPosition(node->getPosition() - Vector3(0, 0, span));
-    else if (high.z <= down)
+    else if (high <= down)
         node->setPosition(node->getPosition() + Vector3(0, 0, span));
+    node->updateTransform();
+    showWindow();
 }
 
 }  // namespace Zelvan

@@ -4,6 +4,7 @@
 // the upper marker it comes back below the lower one, and the other way round. A finger drags the
 // text; let go, it keeps the drag's speed (at most ".velocityMax") and eases back to
 // ".velocityDefault" (".velocityDamp": the fraction of the difference left after one second).
+// Only the lines wholly between the markers are shown, as text is drawn over the page's covers.
 // Touches that hit a button are left to the button.
 
 #include <cstdint>
@@ -33,6 +34,9 @@ public:
 
     // The node of the item "scroll"; null when the panel has none.
     Object* scrollNode() const;
+    // The whole text's lower and upper edge (world z), as measured when the screen was shown;
+    // false before that or without the item.
+    bool textExtent(float& bottom, float& top) const;
     float getVelocity() const { return _velocity; }
 
     Panel* _panel = nullptr;
@@ -46,9 +50,15 @@ public:
     Vector3 _lastPoint;
     Vector3 _drag;
     float _velocity = 0;
+    // The whole text's top and bottom relative to the node, and the lines shown.
+    bool _measured = false;
+    float _above = 0, _below = 0;
+    int _firstShown = -1, _lastShown = -1;
 
 private:
     Vector3 worldPoint(const Vector3& point) const;
+    // Shows the lines wholly between the markers, the others as empty lines.
+    void showWindow();
     Object* findMarker(const char* key);
 };
 
