@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <regex>
 #include <vector>
 #include <string>
 
@@ -268,6 +269,9 @@ TEST_F(RunEndTest, ResultsShowTheRunAndTheFriendsRankingAndMoveTheGoodsOnce) {
         EXPECT_EQ(text("results", "table", 1), std::to_string(c.added)) << c.coins;
         EXPECT_EQ(shop->getCoins(), before + c.added) << c.coins;
         EXPECT_EQ(text("results", "coins", 0), std::to_string(before + c.added));
+        // The mission button tells how far the region's mission map has come.
+        EXPECT_TRUE(std::regex_match(text("results", "mission", 0), std::regex("MISSIONS [0-9]+\\.[0-9]%")))
+            << text("results", "mission", 0);
         // Shown again by a step back (the shop and back, say): nothing moves twice, the table stays.
         _menu->getResultsExt()->onShow(true);
         _menu->collectRunGoods();

@@ -185,7 +185,20 @@ void MenuResultsExt::writeTable() {
 void MenuResultsExt::refreshBadges() {
     MenuShopExt* shop = _menu ? _menu->getShopExt() : nullptr;
     _panel->setItemText("coins", 0, formatString("%d", shop ? shop->getCoins() : 0));
-    // The missions screen has no maps yet: the mission button keeps its look.
+    // The mission button tells how far the current region's mission map has come.
+    MenuMissionExt* missions = _menu ? _menu->getMissionExt() : nullptr;
+    MenuMapExt02* map = _menu ? _menu->getMapExt() : nullptr;
+    const MenuMapExt02::Continent* region = map ? map->getCurrent() : nullptr;
+    std::string caption = "MISSIONS";
+    if (missions && region)
+        for (const MenuMissionExt::MissionMap* m : missions->getMaps())
+            if (m->levelSet == region->levelSet) {
+                const float percent =
+                    m->distance > 0 ? std::max(0.0f, std::min(100.0f, 100.0f * m->travelled / m->distance)) : 0.0f;
+                caption = formatString("MISSIONS %.1f%%%%", (double)percent);
+                break;
+            }
+    _panel->setItemText("mission", 0, caption);
     if (shop) {
         if (PanelItem* item = _panel->findItem("shop")) {
             const bool any = shop->hasAffordableItem(shop->_boosts) || shop->hasAffordableItem(shop->_characters) ||
