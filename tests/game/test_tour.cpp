@@ -101,11 +101,15 @@ TEST(Tour, EveryScreenInOrderThenTheSecondStartKeepsWhatThePlayerOwns) {
     EXPECT_EQ(screens, expected) << first.summary;
     EXPECT_GE(own.size(), 3u) << "the tour's pictures of the run";
 
+    std::smatch m;
+    // The run's figures stay in the summary after the menus cleared them for the next run.
+    ASSERT_TRUE(std::regex_search(first.summary, m, std::regex("distance ([0-9.]+)")));
+    EXPECT_GT(std::stod(m[1]), 100.0) << first.summary;
+
     // What the tour did: a coin pack from the store (+5000), the bear for 2500, the run's coins on
     // top, the ticket spent on the hills.
     const std::string player = playerPart(first.summary);
     ASSERT_FALSE(player.empty()) << first.summary;
-    std::smatch m;
     ASSERT_TRUE(std::regex_search(player, m, std::regex("bank coins ([0-9]+) tickets ([0-9]+)")));
     EXPECT_GE(std::stoi(m[1]), 3000) << player;
     EXPECT_NE(player.find("tickets 0, region hills"), std::string::npos) << player;

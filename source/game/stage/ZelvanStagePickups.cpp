@@ -302,8 +302,9 @@ void Stage::updateResultsAndHud(float dt) {
         _menu->showRunEnd();
     ActorPlayer* player = _actorPlayer;
     // The program's summary reports the run as the HUD shows it, menu or not; after a crash the
-    // goods stand still, so the last frame's figures are the crashed run's.
-    if (player) {
+    // goods stand still, so the last frame's figures are the crashed run's, and they stay once the
+    // menu has cleared the goods for the next run.
+    if (player && (_state == StateRunning || player->_goods._distance > 0)) {
         runReport().distance = player->_goods._distance;
         runReport().coins = (int)player->_goods.get("coins")._amount;
     }
