@@ -2,7 +2,9 @@
 // The one harness of every test that drives the game: a temporary documents folder, the sample
 // content, a fixed frame time, fixed seeds, the shared headless EGL context and no sound device.
 // A test may put configuration keys of its own in front of the sample's (a key keeps its first
-// value), load the game through the loader, then drive it by frames, events and touches.
+// value), load the game through the loader, then drive it by frames, events and touches. The
+// options below (device class, seed, a second stage in one program, drawn frames) are set before
+// loading; beginLoading stops with the application started and the loader's steps still to come.
 
 #include <gtest/gtest.h>
 
