@@ -263,7 +263,7 @@ void MenuResultsExt::onShow(bool back) {
     refreshFigure();
     _angle = _objectAngleStart;
     if (_menu) {
-        _menu->showBanner();
+        _menu->showBanner(this);
         if (!back)
             _menu->showInterstitial();
     }
@@ -316,7 +316,7 @@ void MenuResultsExt::onHidden() {
             _menuWorld->_renderTarget->_disabled = 1;
     }
     if (_menu) {
-        _menu->hideBanner();
+        _menu->hideBanner(this);
         _menu->hideInterstitial();
     }
 }
