@@ -38,6 +38,8 @@ struct RunReport {
     int coins = 0;
     // Screens in the order first visited.
     std::vector<std::string> screensVisited;
+    // The screen shown last (scripts wait for it).
+    std::string screenShown;
 };
 
 // The report the game fills in as it runs.

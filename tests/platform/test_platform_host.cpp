@@ -342,6 +342,11 @@ TEST(PlatformScript, BadLinesAreReportedAndSkipped) {
         "5 resign now",             // trailing word
         "5 jump",                   // unknown event
         "5 key down left alt",      // unknown modifier
+        "5 wait",                   // no screen
+        "5 wait results now",       // trailing word
+        "5 repeat",                 // no frame to go back to
+        "5 repeat 5",               // back to itself: it would never end
+        "5 repeat 9",               // forward
     };
     for (const char* line : bad) {
         std::vector<std::string> errors;
@@ -355,6 +360,27 @@ TEST(PlatformScript, BadLinesAreReportedAndSkipped) {
     EXPECT_EQ(events[1].kind, HostEvent::Active);
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_NE(errors[0].find("line 5"), std::string::npos);
+}
+
+TEST(PlatformScript, WaitHoldsTheRestUntilTheScreenAndRepeatPlaysTheLoopAgain) {
+    PlatformRun run;
+    run.script("1 memory\n3 wait results\n4 resign\n5 active\n6 repeat 1\n");
+    ASSERT_TRUE(run.turns(30));
+    EXPECT_EQ(run.recorder.count("OnMemoryWarning"), 1);
+    EXPECT_EQ(run.recorder.count("OnAppPause"), 0);  // held at the wait
+
+    // Shown: on it goes, and the loop comes round every five refreshes while the screen stays.
+    runReport().screenShown = "results";
+    ASSERT_TRUE(run.turns(10));
+    EXPECT_EQ(run.recorder.count("OnAppPause"), 2);
+    EXPECT_EQ(run.recorder.count("OnAppResume"), 3);  // the launch's and the loop's
+    EXPECT_EQ(run.recorder.count("OnMemoryWarning"), 3);
+
+    // Another screen: the loop waits again, for as long as it takes.
+    runReport().screenShown = "hud";
+    ASSERT_TRUE(run.turns(100));
+    EXPECT_EQ(run.recorder.count("OnAppPause"), 2);
+    EXPECT_EQ(run.recorder.count("OnMemoryWarning"), 3);
 }
 
 // ---- Frame driver ----

@@ -261,6 +261,7 @@ void Menu::presentPanel(const PanelEntry& entry) {
     std::vector<std::string>& visited = runReport().screensVisited;
     if (std::find(visited.begin(), visited.end(), name) == visited.end())
         visited.push_back(name);
+    runReport().screenShown = name;
     requestScreenshot(name.c_str());
 }
 

@@ -425,6 +425,21 @@ std::vector<HostEvent> parseHostScript(const std::string& text, std::vector<std:
             e.text = content.substr(at);
             while (!e.text.empty() && std::isspace((unsigned char)e.text.back()))
                 e.text.pop_back();
+        } else if (kind == "wait") {
+            e.kind = HostEvent::Wait;
+            if (w.size() != 3) {
+                fail("wait wants the name of a screen");
+                continue;
+            }
+            e.text = w[2];
+        } else if (kind == "repeat") {
+            e.kind = HostEvent::Repeat;
+            long from = 0;
+            if (w.size() != 3 || !parseLong(w[2].c_str(), from) || from < 0 || from >= e.frame) {
+                fail("repeat wants the frame to go back to, before its own");
+                continue;
+            }
+            e.from = from;
         } else {
             static const struct {
                 const char* name;
@@ -719,6 +734,11 @@ void Host::postEvent(const HostEvent& event) { _posted.push_back(event); }
 
 void Host::addScript(const std::vector<HostEvent>& events) {
     std::vector<HostEvent> rest(_script.begin() + (long)_scriptNext, _script.end());
+    for (HostEvent& e : rest) {
+        e.frame += _scriptOffset;
+        e.from += _scriptOffset;
+    }
+    _scriptOffset = 0;
     rest.insert(rest.end(), events.begin(), events.end());
     std::stable_sort(rest.begin(), rest.end(), [](const HostEvent& a, const HostEvent& b) { return a.frame < b.frame; });
     _script = rest;
@@ -734,8 +754,7 @@ bool Host::turn() {
 
     // 1. Window and script events, then the accelerometer.
     pollWindow();
-    while (_scriptNext < _script.size() && _script[_scriptNext].frame <= _refreshes && !_terminated)
-        handleEvent(_script[_scriptNext++]);
+    runScript();
     std::vector<HostEvent> posted;
     posted.swap(_posted);
     for (const HostEvent& e : posted)
@@ -914,6 +933,9 @@ void Host::handleEvent(const HostEvent& event) {
     case HostEvent::OpenURL:
         _delegate->openURL(event.text, nullptr);
         break;
+    case HostEvent::Wait:
+    case HostEvent::Repeat:
+        break;  // the script's own flow (runScript)
     }
 }
 
@@ -957,6 +979,32 @@ void Host::handleTouch(const HostEvent& event) {
                                           return std::find(set.begin(), set.end(), t.second.get()) != set.end();
                                       }),
                        _touches.end());
+    }
+}
+
+void Host::runScript() {
+    while (_scriptNext < _script.size() && _script[_scriptNext].frame + _scriptOffset <= _refreshes && !_terminated) {
+        const HostEvent& e = _script[_scriptNext];
+        if (e.kind == HostEvent::Wait) {
+            if (runReport().screenShown != e.text) {
+                // Everything after the wait moves on with it.
+                ++_scriptOffset;
+                return;
+            }
+            Logger::message("[host] script: %s shown at frame %ld", e.text.c_str(), _refreshes);
+            ++_scriptNext;
+        } else if (e.kind == HostEvent::Repeat) {
+            ++_scriptRepeats;
+            Logger::message("[host] script: repeat %ld from its frame %ld at frame %ld", _scriptRepeats, e.from,
+                            _refreshes);
+            _scriptOffset += e.frame - e.from;
+            const long from = e.from;
+            _scriptNext = 0;
+            while (_scriptNext < _script.size() && _script[_scriptNext].frame < from)
+                ++_scriptNext;
+        } else {
+            handleEvent(_script[_scriptNext++]);
+        }
     }
 }
 

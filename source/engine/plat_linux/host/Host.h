@@ -54,7 +54,10 @@ const char* hostUsage();
 
 // An input or life-cycle event as the window or the script delivers it.
 struct HostEvent {
-    enum Kind { Touch, Key, Tilt, Resign, Active, Background, Foreground, Terminate, MemoryWarning, OpenURL };
+    enum Kind {
+        Touch, Key, Tilt, Resign, Active, Background, Foreground, Terminate, MemoryWarning, OpenURL,
+        Wait, Repeat
+    };
     struct Finger {
         int id = 0;
         float x = 0, y = 0;  // points in the window
@@ -67,7 +70,8 @@ struct HostEvent {
     bool down = true;
     int modifiers = 0;
     double x = 0, y = 0, z = 0;  // tilt: an accelerometer sample in g
-    std::string text;            // URL
+    std::string text;            // URL; wait: the screen's name
+    long from = 0;               // repeat: the frame the script goes back to
 };
 
 // Parses script text: one event a line, "<frame> <event> ...", '#' starts a comment:
@@ -76,6 +80,10 @@ struct HostEvent {
 //   <frame> tilt <x> <y> <z>
 //   <frame> resign | active | background | foreground | terminate | memory
 //   <frame> url <text>
+//   <frame> wait <screen>     the script stops here until the game shows that screen; the later
+//                             lines' frames move on by the time it waited
+//   <frame> repeat <from>     the script goes back to its lines from frame <from> (< <frame>), whose
+//                             frames now count from here: a script that plays on for ever
 // Bad lines are logged with their number and skipped; their messages go to errors.
 std::vector<HostEvent> parseHostScript(const std::string& text, std::vector<std::string>& errors);
 
@@ -132,6 +140,7 @@ private:
     void handleEvent(const HostEvent& event);
     void handleTouch(const HostEvent& event);
     void handleKey(const HostEvent& event);
+    void runScript();
     void pollWindow();
     void resign();
     void becomeActive();
@@ -148,6 +157,8 @@ private:
 
     std::vector<HostEvent> _script;
     size_t _scriptNext = 0;
+    long _scriptOffset = 0;
+    long _scriptRepeats = 0;  // how far the script's frames moved on by waits and repeats
     std::vector<HostEvent> _posted;
     std::vector<std::pair<int, std::unique_ptr<ui::Touch>>> _touches;  // host id -> live touch
     bool _mouseDown = false;
