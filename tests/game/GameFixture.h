@@ -2,7 +2,9 @@
 // The one harness of every test that drives the game: a temporary documents folder, the sample
 // content, a fixed frame time, fixed seeds, the shared headless EGL context and no sound device.
 // A test may put configuration keys of its own in front of the sample's (a key keeps its first
-// value), load the game through the loader, then drive it by frames, events and touches.
+// value), load the game through the loader, then drive it by frames, events and touches. The
+// options below (device class, seed, a second stage in one program, drawn frames) are set before
+// loading; beginLoading stops with the application started and the loader's steps still to come.
 
 #include <gtest/gtest.h>
 
@@ -84,22 +86,24 @@ protected:
     // steps still to come.
     void beginLoading(const std::string& fixture = std::string(), bool autopilot = true) {
         using namespace Zelvan;
-        ConfigStore::instance().resetForTests();
+        if (_freshProgram)
+            ConfigStore::instance().resetForTests();
         if (!fixture.empty()) {
             testsupport::writeFile(_documents.path() + "/data/configs/game_fixture.txt", fixture);
             ConfigStore::instance().loadFile("configs/game_fixture.txt", "");
         }
-        ResourceManager::instance().resetForTests();
+        if (_freshProgram)
+            ResourceManager::instance().resetForTests();
         if (autopilot)
             platform::setLaunchSwitch("debug.autopilot", true);
         _app = Application::instance();
-        int generation = 0;
-        sGameSettings settings;
-        _app->OnInitWindow(generation, 1.0f, kWidth, kHeight, settings);
+        int generation = _generation;
+        _settings = sGameSettings();
+        _app->OnInitWindow(generation, 1.0f, kWidth, kHeight, _settings);
         ASSERT_TRUE(_app->OnAppStarted());
-        motherRandom().seed(7);
+        motherRandom().seed(_seed);
         autopilotRandom().seed(111);
-        srand(7);
+        srand(_seed);
         _stage = Stage::get();
         ASSERT_NE(_stage, nullptr);
         _menu = _stage->getMenu();
@@ -130,10 +134,15 @@ protected:
         storekit::restart();
     }
 
-    void frame() {
-        frameTime().dt = kDt;
-        frameTime().realDt = kDt;
+    void frame() { frame(kDt); }
+    // One frame of the given length; drawn too when _drawEvery says so.
+    void frame(float dt) {
+        frameTime().dt = dt;
+        frameTime().realDt = dt;
         _app->OnUpdate();
+        ++_frameCount;
+        if (_drawEvery > 0 && _frameCount % _drawEvery == 0)
+            _app->OnRender();
     }
     void frames(int n) {
         for (int i = 0; i < n; ++i)
@@ -171,13 +180,16 @@ protected:
         ADD_FAILURE() << "no event " << name;
     }
     // The finger point (normalised, y down) at the centre of the first button of the panel's page
-    // that runs the event on lift; (-1, -1) when there is none.
+    // that runs the event on lift (or, for a button that acts as the finger goes down, on touch);
+    // (-1, -1) when there is none.
     Vector3 buttonOf(const std::string& panelName, const char* event) const {
         Panel* p = panel(panelName);
         if (p && p->_page)
-            for (View* view : p->_page->_views)
-                if (view->_upEvent && std::string(view->_upEvent->name) == event)
+            for (View* view : p->_page->_views) {
+                const UiEvent* bound = view->_upEvent ? view->_upEvent : view->_downEvent;
+                if (bound && std::string(bound->name) == event)
                     return pointOf(view);
+            }
         return Vector3(-1, -1, 0);
     }
     // The finger point (normalised, y down) at the centre of a view's screen rectangle.
@@ -254,6 +266,17 @@ protected:
     testsupport::TempDir _documents;
     testsupport::ScopedStores _stores;
     GameFixtureGame _game;
+
+    // How the next load starts; a test sets these before it loads.
+    int _generation = 0;        // the device class the window reports (it sets the interface's scale)
+    uint32_t _seed = 7;         // the game's random numbers (the autopilot's are always 111)
+    bool _freshProgram = true;  // false: the configuration and resource cache an earlier stage of
+                                // this process left stay, as for a second stage in one program
+    int _drawEvery = 0;         // every n-th frame is drawn after its update (0: none; drawing
+                                // changes nothing of the game, it shows what the frame drew)
+    int _frameCount = 0;        // frames run so far (a test may set it back)
+    sGameSettings _settings;    // what the window's set-up answered
+
     Application* _app = nullptr;
     Stage* _stage = nullptr;
     Menu* _menu = nullptr;

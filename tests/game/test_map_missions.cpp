@@ -26,159 +26,16 @@
 #include <string>
 #include <vector>
 
-#include "TestSupport.h"
-#include "engine/ConfigStore.h"
-#include "engine/IGame.h"
-#include "engine/clock.h"
+#include "GameFixture.h"
 #include "engine/online/StoreManager.h"
-#include "engine/plat_linux/RunServices.h"
-#include "engine/platform.h"
-#include "engine/random.h"
-#include "engine/render/ResourceManager.h"
-#include "engine/render/gles2/EglHeadless.h"
-#include "engine/ui/Page.h"
-#include "engine/ui/UiEvent.h"
-#include "engine/ui/View.h"
-#include "game/actors/ZelvanActorPlayer.h"
-#include "game/menu/ZelvanMenu.h"
-#include "game/menu/ZelvanPanel.h"
-#include "game/menu/ZelvanPanelContainer.h"
 #include "game/menu/ZelvanPanelExtension.h"
-#include "game/stage/ZelvanApplication.h"
-#include "game/stage/ZelvanLoader.h"
-#include "game/stage/ZelvanStage.h"
 #include "game/track/ZelvanLevelSet.h"
 
-using namespace Zelvan;
-
-namespace {
-
-const int kWidth = 270, kHeight = 480;
-const float kDt = 1.0f / 60.0f;
-
-
-}  // namespace
-
-class MapTest : public ::testing::Test {
+// The game harness; a test may set configuration keys of its own before it loads.
+class MapTest : public GameFixture {
 protected:
-    MapTest() : _stores(testsupport::contentDir(), _documents.path()), _game((float)kWidth, (float)kHeight) {}
+    void load() { GameFixture::load(_fixture); }
 
-    void SetUp() override {
-        setenv("ALSOFT_DRIVERS", "null", 0);
-        ASSERT_NE(EglHeadless::shared(kWidth, kHeight), nullptr) << "no headless EGL context";
-        IGame::setInstance(&_game);
-        Clock::setPaused(false);
-        runReport() = RunReport();
-    }
-    void TearDown() override {
-        unload();
-        Clock::setPaused(false);
-        platform::clearLaunchSwitches();
-        IGame::setInstance(nullptr);
-    }
-
-    // The harness: the fixture's keys win over the sample's; fixed seed; the loader run to its end.
-    void load() {
-        ConfigStore::instance().resetForTests();
-        testsupport::writeFile(_documents.path() + "/data/configs/map_fixture.txt", _fixture);
-        ConfigStore::instance().loadFile("configs/map_fixture.txt", "");
-        ResourceManager::instance().resetForTests();
-        platform::setLaunchSwitch("debug.autopilot", true);
-        _app = Application::instance();
-        int generation = 0;
-        sGameSettings settings;
-        _app->OnInitWindow(generation, 1.0f, kWidth, kHeight, settings);
-        ASSERT_TRUE(_app->OnAppStarted());
-        motherRandom().seed(7);
-        autopilotRandom().seed(111);
-        srand(7);
-        _stage = Stage::get();
-        ASSERT_NE(_stage, nullptr);
-        _menu = _stage->getMenu();
-        ASSERT_NE(_menu, nullptr);
-        for (int i = 0; i < 5000 && !_stage->getLoader()->empty(); ++i)
-            frame();
-        ASSERT_TRUE(_stage->getLoader()->empty());
-        ASSERT_NE(_stage->getPlayer(), nullptr);
-    }
-    void unload() {
-        Application::destroyInstance();
-        _app = nullptr;
-        _stage = nullptr;
-        _menu = nullptr;
-    }
-    void frame() {
-        frameTime().dt = kDt;
-        frameTime().realDt = kDt;
-        _app->OnUpdate();
-    }
-    void frames(int n) {
-        for (int i = 0; i < n; ++i)
-            frame();
-    }
-    // Frames until no panel change is pending; false when it never ends.
-    bool settle(int limit = 300) {
-        for (int i = 0; i < limit && _menu->isChangePending(); ++i)
-            frame();
-        return !_menu->isChangePending();
-    }
-    // Frames until the named panel is on screen; false when it never comes.
-    bool reaches(const std::string& name, int limit = 300) {
-        for (int i = 0; i < limit && current() != name; ++i)
-            frame();
-        return current() == name;
-    }
-    std::string current() const { return _menu->currentPanelName(); }
-    // Frames until the panel has settled on screen (its items came in): it takes touches then.
-    bool activates(const std::string& name, int limit = 300) {
-        for (int i = 0; i < limit && !panel(name)->isActive(); ++i)
-            frame();
-        return panel(name)->isActive();
-    }
-    std::vector<std::string> history() const { return _menu->getHistory(); }
-    Panel* panel(const std::string& name) const { return _menu->getPanelContainer()->findPanel(name); }
-    void fire(const char* name) {
-        for (UiEvent* event : _menu->getEvents())
-            if (std::string(event->name) == name) {
-                event->execute(nullptr);
-                return;
-            }
-        ADD_FAILURE() << "no event " << name;
-    }
-    // The finger point (normalised, y down) at the centre of the first button of the panel's page
-    // that runs the event on lift; (-1, -1) when there is none.
-    Vector3 buttonOf(const std::string& panelName, const char* event) const {
-        Panel* p = panel(panelName);
-        if (p && p->_page)
-            for (View* view : p->_page->_views)
-                if (view->_upEvent && std::string(view->_upEvent->name) == event)
-                    return Vector3((view->_unionLow.x + view->_unionHigh.x) * 0.5f,
-                                   1.0f - (view->_unionLow.y + view->_unionHigh.y) * 0.5f, 0);
-        return Vector3(-1, -1, 0);
-    }
-    // A finger through the application, as the platform delivers it (pixels).
-    void touch(int type, const Vector3& finger) {
-        InputEvent event;
-        event.type = type;
-        event.finger = 0;
-        event.x = finger.x * (float)kWidth;
-        event.y = finger.y * (float)kHeight;
-        _app->OnInputEvent(0, event);
-    }
-    void tap(const Vector3& finger) {
-        touch(InputTouchBegan, finger);
-        frame();
-        touch(InputTouchEnded, finger);
-        frame();
-    }
-    size_t menuCameras() const { return _stage->_cameraStacks._stacks[Stage::CameraMenu].size(); }
-
-    testsupport::TempDir _documents;
-    testsupport::ScopedStores _stores;
-    testsupport::FixedSizeGame _game;
-    Application* _app = nullptr;
-    Stage* _stage = nullptr;
-    Menu* _menu = nullptr;
     std::string _fixture;
 };
 

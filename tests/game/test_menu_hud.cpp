@@ -9,102 +9,38 @@
 #include <string>
 #include <vector>
 
-#include "TestSupport.h"
-#include "engine/ConfigStore.h"
-#include "engine/IGame.h"
-#include "engine/clock.h"
-#include "engine/plat_linux/RunServices.h"
-#include "engine/platform.h"
-#include "engine/random.h"
-#include "engine/render/ResourceManager.h"
-#include "engine/render/gles2/EglHeadless.h"
+#include "GameFixture.h"
 #include "engine_game/Text.h"
 #include "engine_game/Object.h"
-#include "game/actors/ZelvanActorPlayer.h"
 #include "game/actors/ZelvanBoost.h"
-#include "game/menu/ZelvanMenu.h"
 #include "game/menu/ZelvanMenuHudExt.h"
 #include "game/menu/ZelvanMenuPauseExt.h"
 #include "game/menu/ZelvanMenuReviveExt.h"
 #include "game/menu/ZelvanMenuShopExt.h"
-#include "game/menu/ZelvanPanel.h"
-#include "game/menu/ZelvanPanelContainer.h"
 #include "game/menu/ZelvanPanelItem.h"
-#include "game/stage/ZelvanApplication.h"
-#include "game/stage/ZelvanLoader.h"
-#include "game/stage/ZelvanStage.h"
-
-using namespace Zelvan;
 
 namespace {
 
-const int kWidth = 270, kHeight = 480;
-const float kDt = 1.0f / 60.0f;
-
-class HudTest : public ::testing::Test {
+class HudTest : public GameFixture {
 protected:
-    HudTest() : _stores(testsupport::contentDir(), _documents.path()), _game((float)kWidth, (float)kHeight) {}
-
-    void SetUp() override {
-        setenv("ALSOFT_DRIVERS", "null", 0);
-        ASSERT_NE(EglHeadless::shared(kWidth, kHeight), nullptr) << "no headless EGL context";
-        IGame::setInstance(&_game);
-        Clock::setPaused(false);
-        runReport() = RunReport();
-    }
-    void TearDown() override {
-        Application::destroyInstance();
-        Clock::setPaused(false);
-        platform::clearLaunchSwitches();
-        IGame::setInstance(nullptr);
-    }
-
-    // The harness: sample content (with the fixture's keys first), fixed seed, the loader run out.
+    // The harness's load (the fixture's keys first), the HUD, revive and pause extensions there
+    // and the menus settled.
     void load(const char* fixture = "") {
-        ConfigStore::instance().resetForTests();
-        testsupport::writeFile(_documents.path() + "/data/configs/hud_fixture.txt", fixture);
-        ConfigStore::instance().loadFile("configs/hud_fixture.txt", "");
-        ResourceManager::instance().resetForTests();
-        platform::setLaunchSwitch("debug.autopilot", true);
-        _app = Application::instance();
-        int generation = 0;
-        sGameSettings settings;
-        _app->OnInitWindow(generation, 1.0f, kWidth, kHeight, settings);
-        ASSERT_TRUE(_app->OnAppStarted());
-        motherRandom().seed(7);
-        autopilotRandom().seed(111);
-        srand(7);
-        _stage = Stage::get();
-        ASSERT_NE(_stage, nullptr);
-        _menu = _stage->getMenu();
-        ASSERT_NE(_menu, nullptr);
-        for (int i = 0; i < 5000 && !_stage->getLoader()->empty(); ++i)
-            frame();
-        ASSERT_TRUE(_stage->getLoader()->empty());
-        ASSERT_NE(_stage->getPlayer(), nullptr);
+        GameFixture::load(fixture);
+        ASSERT_FALSE(HasFatalFailure());
         _hud = _menu->getHudExt();
         _revive = _menu->getReviveExt();
         ASSERT_NE(_hud, nullptr);
         ASSERT_NE(_revive, nullptr);
         ASSERT_NE(_menu->getPauseExt(), nullptr);
-        for (int i = 0; i < 300 && _menu->isChangePending(); ++i)
-            frame();
+        settle();
     }
-    void frame() {
-        frameTime().dt = kDt;
-        frameTime().realDt = kDt;
-        _app->OnUpdate();
-    }
-    void frames(int n) {
-        for (int i = 0; i < n; ++i)
-            frame();
-    }
+    // Frames until the named panel is on screen and no change is pending.
     bool reaches(const std::string& name, int limit = 300) {
         for (int i = 0; i < limit && (_menu->currentPanelName() != name || _menu->isChangePending()); ++i)
             frame();
         return _menu->currentPanelName() == name;
     }
-    Panel* panel(const std::string& name) const { return _menu->getPanelContainer()->findPanel(name); }
     PanelItem* item(const std::string& panelName, const std::string& name) const {
         return panel(panelName)->findItem(name);
     }
@@ -125,12 +61,6 @@ protected:
         ASSERT_TRUE(reaches("hud"));
     }
 
-    testsupport::TempDir _documents;
-    testsupport::ScopedStores _stores;
-    testsupport::FixedSizeGame _game;
-    Application* _app = nullptr;
-    Stage* _stage = nullptr;
-    Menu* _menu = nullptr;
     MenuHudExt* _hud = nullptr;
     MenuReviveExt* _revive = nullptr;
 };

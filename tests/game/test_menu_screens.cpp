@@ -12,89 +12,39 @@
 #include <string>
 #include <vector>
 
-#include "TestSupport.h"
-#include "engine/ConfigStore.h"
-#include "engine/IGame.h"
-#include "engine/clock.h"
-#include "engine/plat_linux/RunServices.h"
-#include "engine/platform.h"
-#include "engine/random.h"
-#include "engine/render/ResourceManager.h"
-#include "engine/render/gles2/EglHeadless.h"
+#include "GameFixture.h"
 #include "engine_game/Camera.h"
 #include "engine_game/Object.h"
 #include "engine_game/Text.h"
 #include "engine_game/Transform.h"
 #include "game/ZelvanSoundInterface.h"
-#include "game/actors/ZelvanActorPlayer.h"
 #include "game/actors/ZelvanObjectTree.h"
-#include "game/menu/ZelvanMenu.h"
 #include "game/menu/ZelvanMenuCreditsExt.h"
 #include "game/menu/ZelvanMenuLoaderExt.h"
 #include "game/menu/ZelvanMenuMainExt.h"
 #include "game/menu/ZelvanMenuOptionsExt.h"
 #include "game/menu/ZelvanMenuTutorialExt.h"
 #include "game/menu/ZelvanMenuWorldExt.h"
-#include "game/menu/ZelvanPanel.h"
-#include "game/menu/ZelvanPanelContainer.h"
 #include "game/menu/ZelvanPanelItem.h"
-#include "game/stage/ZelvanApplication.h"
-#include "game/stage/ZelvanLoader.h"
-#include "game/stage/ZelvanStage.h"
 #include "game/stage/ZelvanStageCamera.h"
 
 #include <GLES2/gl2.h>
 
-using namespace Zelvan;
-
 namespace {
 
-const int kWidth = 270, kHeight = 480;
-const float kDt = 1.0f / 60.0f;
-
-class MenuScreens : public ::testing::Test {
+// Every test starts with the application started and the loader's steps still to come: the
+// loading screen is on.
+class MenuScreens : public GameFixture {
 protected:
-    MenuScreens() : _stores(testsupport::contentDir(), _documents.path()), _game((float)kWidth, (float)kHeight) {}
-
     void SetUp() override {
-        setenv("ALSOFT_DRIVERS", "null", 0);
-        ASSERT_NE(EglHeadless::shared(kWidth, kHeight), nullptr) << "no headless EGL context";
-        IGame::setInstance(&_game);
-        Clock::setPaused(false);
-        runReport() = RunReport();
-        ConfigStore::instance().resetForTests();
-        ResourceManager::instance().resetForTests();
-        platform::setLaunchSwitch("debug.autopilot", true);
-        _app = Application::instance();
-        int generation = 0;
-        sGameSettings settings;
-        _app->OnInitWindow(generation, 1.0f, kWidth, kHeight, settings);
-        ASSERT_TRUE(_app->OnAppStarted());
-        motherRandom().seed(7);
-        autopilotRandom().seed(111);
-        srand(7);
-        _stage = Stage::get();
-        ASSERT_NE(_stage, nullptr);
-        _menu = _stage->getMenu();
-        ASSERT_NE(_menu, nullptr);
-    }
-    void TearDown() override {
-        Application::destroyInstance();
-        Clock::setPaused(false);
-        platform::clearLaunchSwitches();
-        IGame::setInstance(nullptr);
+        GameFixture::SetUp();
+        if (HasFatalFailure())
+            return;
+        beginLoading();
     }
 
-    void frame(float dt = kDt) {
-        frameTime().dt = dt;
-        frameTime().realDt = dt;
-        _app->OnUpdate();
-    }
-    void load() {
-        for (int i = 0; i < 5000 && !_stage->getLoader()->empty(); ++i)
-            frame();
-        ASSERT_TRUE(_stage->getLoader()->empty());
-    }
+    void load() { finishLoading(); }
+
     // Frames until the named panel is on screen and has settled (it takes touches then).
     bool settlesOn(const std::string& name, int limit = 400) {
         for (int i = 0; i < limit && !(_menu->currentPanelName() == name && !_menu->isChangePending() &&
@@ -113,7 +63,6 @@ protected:
             ASSERT_TRUE(settlesOn(name));
         }
     }
-    Panel* panel(const std::string& name) const { return _menu->getPanelContainer()->findPanel(name); }
     std::string line(const std::string& panelName, const std::string& item, size_t index = 0) const {
         PanelItem* i = panel(panelName)->findItem(item);
         if (!i || index >= i->getTexts().size() || !i->getTexts()[index])
@@ -127,13 +76,18 @@ protected:
             lit += n.node->_active ? 1 : 0;
         return lit;
     }
-
-    testsupport::TempDir _documents;
-    testsupport::ScopedStores _stores;
-    testsupport::FixedSizeGame _game;
-    Application* _app = nullptr;
-    Stage* _stage = nullptr;
-    Menu* _menu = nullptr;
+    // The average colour of a screen area (x, y from the top-left, in pixels).
+    static Vector3 average(const std::vector<uint8_t>& pixels, int x0, int y0, int x1, int y1) {
+        Vector3 sum;
+        int n = 0;
+        for (int y = y0; y < y1; ++y)
+            for (int x = x0; x < x1; ++x) {
+                const uint8_t* p = &pixels[((size_t)y * kWidth + x) * 4];
+                sum += Vector3(p[0], p[1], p[2]);
+                ++n;
+            }
+        return n ? sum * (1.0f / (float)n) : sum;
+    }
 };
 
 // ---- Loading ----
@@ -445,19 +399,6 @@ TEST_F(MenuScreens, TheCreditsRiseFollowAFingerAndWrapBetweenTheMarkers) {
 }
 
 // ---- Pictures ----
-
-// The average colour of a screen area (x, y from the top-left, in pixels).
-Vector3 average(const std::vector<uint8_t>& pixels, int x0, int y0, int x1, int y1) {
-    Vector3 sum;
-    int n = 0;
-    for (int y = y0; y < y1; ++y)
-        for (int x = x0; x < x1; ++x) {
-            const uint8_t* p = &pixels[((size_t)y * kWidth + x) * 4];
-            sum += Vector3(p[0], p[1], p[2]);
-            ++n;
-        }
-    return n ? sum * (1.0f / (float)n) : sum;
-}
 
 TEST_F(MenuScreens, EachScreenIsPicturedOverTheGameWorldWhenItComes) {
     // ZELVAN_SCREEN_DIR keeps the pictures for a look; else they go to a temporary folder.

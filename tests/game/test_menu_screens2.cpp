@@ -178,11 +178,10 @@ TEST_F(MenuScreens2, TheMapShowsThePlayersTrainOnTheCurrentContinentInTheCurrent
 // The banner is the business of the screens that show it: each one shows it when it comes and
 // hides it once gone, so that going from one such screen to the next keeps it up.
 TEST_F(MenuScreens2, TheMapKeepsTheBannerUpLikeTheMainMenu) {
-    platform::resetAdServices();
-    createMopubBanner("test-banner");
+    toMainMenu();
+    // The load end makes the game's banner (replacing any made before it).
     platform::BannerView* banner = platform::bannerView();
     ASSERT_NE(banner, nullptr);
-    toMainMenu();
     EXPECT_FALSE(banner->hidden);
     open("map");
     frames(5);
@@ -191,6 +190,29 @@ TEST_F(MenuScreens2, TheMapKeepsTheBannerUpLikeTheMainMenu) {
     ASSERT_TRUE(reaches("shop"));
     ASSERT_TRUE(settle());
     EXPECT_TRUE(banner->hidden) << "the map left its banner over the shop";
+    platform::resetAdServices();
+}
+
+// The next screen shows before the last one has left: the leaving screen must not take the
+// banner the new one just put up.
+TEST_F(MenuScreens2, TheBannerStaysWhileAnyScreenHoldsIt) {
+    toMainMenu();
+    // The load end makes the game's banner (replacing any made before it).
+    platform::BannerView* banner = platform::bannerView();
+    ASSERT_NE(banner, nullptr);
+    int leaving = 0, coming = 0;
+    _menu->showBanner(&leaving);
+    _menu->showBanner(&coming);
+    _menu->hideBanner(&leaving);
+    EXPECT_FALSE(banner->hidden);
+    _menu->hideBanner(&leaving);
+    EXPECT_FALSE(banner->hidden) << "letting go twice counts once";
+    _menu->showBanner(&leaving);
+    _menu->hideBanner();
+    EXPECT_TRUE(banner->hidden) << "hiding without a holder hides at once";
+    _menu->showBanner(&coming);
+    _menu->hideBanner(&coming);
+    EXPECT_TRUE(banner->hidden) << "the last holder letting go hides it";
     platform::resetAdServices();
 }
 

@@ -12,33 +12,21 @@
 #include <string>
 #include <vector>
 
-#include "TestSupport.h"
-#include "engine/ConfigStore.h"
+#include "GameFixture.h"
 #include "engine/FileBuffer.h"
-#include "engine/clock.h"
 #include "engine/online/ProfileChunk.h"
 #include "engine/online/SocialPlatform.h"
 #include "engine/plat_linux/SocialServices.h"
-#include "engine/random.h"
-#include "engine/render/ResourceManager.h"
-#include "engine/render/gles2/EglHeadless.h"
-#include "game/actors/ZelvanActorPlayer.h"
-#include "game/menu/ZelvanMenu.h"
 #include "game/menu/ZelvanMenuMapExt02.h"
 #include "game/menu/ZelvanMenuMissionExt.h"
 #include "game/menu/ZelvanMenuOptionsExt.h"
 #include "game/menu/ZelvanMenuShopExt.h"
 #include "game/profile/ZelvanMyProfile.h"
-#include "game/stage/ZelvanApplication.h"
-#include "game/stage/ZelvanLoader.h"
-#include "game/stage/ZelvanStage.h"
 
 using namespace Zelvan;
 
 namespace {
 
-const float kDt = 1.0f / 60.0f;
-const int kWidth = 270, kHeight = 480;
 const char* const kItem = "zelvan10.item";
 
 bool fileExists(const std::string& path) {
@@ -108,60 +96,43 @@ int32_t levelOf(MenuShopExt* shop, const std::string& name) {
 }
 
 // The game harness with a keychain folder of its own. Every start is a fresh program: a new
-// configuration, resource cache and social platform over the same documents and keychain.
-class MyProfileTest : public ::testing::Test {
+// configuration, resource cache and social platform over the same documents and keychain. The
+// window reports a device class of full interface scale and every loading frame is drawn.
+class MyProfileTest : public GameFixture {
 protected:
-    MyProfileTest() : stores(testsupport::contentDir(), documents.path()), game(kWidth, kHeight) {}
+    MyProfileTest() {
+        _generation = 23;
+        _drawEvery = 1;
+    }
 
     void SetUp() override {
-        ASSERT_NE(EglHeadless::shared(kWidth, kHeight), nullptr);
-        IGame::setInstance(&game);
+        GameFixture::SetUp();
         platform::resetSocialServices();
         platform::setKeychainPath(keychain.path());
         SocialPlatform::instance().reset();
     }
     void TearDown() override {
-        Application::destroyInstance();
+        GameFixture::TearDown();
         SocialPlatform::instance().reset();
         platform::resetSocialServices();
-        IGame::setInstance(nullptr);
     }
 
     Stage* start() {
-        ConfigStore::instance().resetForTests();
-        ResourceManager::instance().resetForTests();
-        app = Application::instance();
-        int generation = 23;
-        sGameSettings settings;
-        app->OnInitWindow(generation, 1.0f, kWidth, kHeight, settings);
-        EXPECT_TRUE(app->OnAppStarted());
-        motherRandom().seed(7);
-        Stage* stage = Stage::get();
-        for (int i = 0; i < 10000 && stage->getLoader() && !stage->getLoader()->empty(); ++i) {
-            frameTime().dt = kDt;
-            frameTime().realDt = kDt;
-            app->OnUpdate();
-            app->OnRender();
-        }
-        EXPECT_NE(stage->getMenu(), nullptr);
-        EXPECT_NE(stage->getMenu()->getShopExt(), nullptr);
-        return stage;
+        load(std::string(), false);
+        EXPECT_NE(_menu->getShopExt(), nullptr);
+        return _stage;
     }
     // Quits the game (it saves on the way) and ends the "process".
     void quit() {
-        app->OnAppTerminate();
-        Application::destroyInstance();
-        app = nullptr;
+        _app->OnAppTerminate();
+        unload();
         SocialPlatform::instance().reset();
     }
     MenuShopExt* shop() { return Stage::get()->getMenu()->getShopExt(); }
     MyProfile* profile() { return dynamic_cast<MyProfile*>(SocialPlatform::instance().getMyProfile()); }
     std::string item() { return testsupport::readFile(keychain.file(kItem)); }
 
-    testsupport::TempDir documents, keychain;
-    testsupport::ScopedStores stores;
-    testsupport::FixedSizeGame game;
-    Application* app = nullptr;
+    testsupport::TempDir keychain;
 };
 
 TEST(MyProfileCheck, CheckStringAndKeychainNumbers) {
@@ -227,7 +198,7 @@ TEST_F(MyProfileTest, QuittingAndStartingAgainKeepsThePlayersState) {
 
     EXPECT_EQ(item(), "120.3.491442df5f88c6aa018e86dac21d3606");
     ProfileChunkMap chunks;
-    readProfile(documents.file("player.profile"), chunks);
+    readProfile(_documents.file("player.profile"), chunks);
     EXPECT_TRUE(chunks.contains("playerdata"));
 
     stage = start();
@@ -270,7 +241,7 @@ TEST_F(MyProfileTest, QuittingAndStartingAgainKeepsThePlayersState) {
 // The keychain decides coins and tickets when it holds an item; a broken one gives the starting
 // amounts whatever the file holds, a missing one lets the file decide.
 TEST_F(MyProfileTest, KeychainItemDecidesCoinsAndTickets) {
-    const std::string file = documents.file("player.profile");
+    const std::string file = _documents.file("player.profile");
     struct Case {
         const char* name;
         std::string item;  // "-": no item
@@ -312,7 +283,7 @@ TEST_F(MyProfileTest, KeychainFollowsTheFileWhateverFails) {
     shop()->setCoins(9000);
     ProfileStore& store = SocialPlatform::instance().profileStore();
     const std::string path = store.path();
-    store.setFile(documents.file("missing/player.profile"), "zeLVAN", "86420975");
+    store.setFile(_documents.file("missing/player.profile"), "zeLVAN", "86420975");
     EXPECT_FALSE(SocialPlatform::instance().saveProfile());
     EXPECT_NE(item(), MyProfile::checkString(9000, 3));
     store.setFile(path, "zeLVAN", "86420975");
@@ -358,7 +329,7 @@ TEST_F(MyProfileTest, DamagedShopAndMissionRecordsGrantNothing) {
     ASSERT_FALSE(owned(shop(), otherCharacter));
     quit();
 
-    const std::string file = documents.file("player.profile");
+    const std::string file = _documents.file("player.profile");
     {
         SCOPED_TRACE("levels out of range, an unknown item, an unowned selection, a record cut short");
         Bytes shopRecords;

@@ -9,40 +9,19 @@
 #include <vector>
 #include <string>
 
-#include "TestSupport.h"
-#include "engine/ConfigStore.h"
-#include "engine/IGame.h"
-#include "engine/clock.h"
+#include "GameFixture.h"
 #include "engine/online/SocialPlatform.h"
-#include "engine/plat_linux/RunServices.h"
-#include "engine/platform.h"
-#include "engine/random.h"
-#include "engine/render/ResourceManager.h"
-#include "engine/render/gles2/EglHeadless.h"
 #include "engine/render/gles2/OpenGLES2Render.h"
-#include "engine/ui/UiEvent.h"
 #include "engine_game/Text.h"
-#include "game/actors/ZelvanActorPlayer.h"
 #include "game/actors/ZelvanConductors.h"
-#include "game/menu/ZelvanMenu.h"
 #include "game/menu/ZelvanMenuResultsExt.h"
 #include "game/menu/ZelvanMenuShopExt.h"
 #include "game/menu/ZelvanMenuSurpriseExt.h"
-#include "game/menu/ZelvanPanel.h"
-#include "game/menu/ZelvanPanelContainer.h"
 #include "game/menu/ZelvanPanelItem.h"
 #include "game/profile/ZelvanFriendProfile.h"
-#include "game/stage/ZelvanApplication.h"
-#include "game/stage/ZelvanLoader.h"
-#include "game/stage/ZelvanStage.h"
 #include "writer/PngWriter.h"
 
-using namespace Zelvan;
-
 namespace {
-
-const int kWidth = 270, kHeight = 480;
-const float kDt = 1.0f / 60.0f;
 
 // Read before the sample's configuration (a key keeps its first value): a gift list with one gift
 // on a counter no run keeps, which the box must refuse.
@@ -54,60 +33,17 @@ const char* kRunEndFixture =
     "goods = score\n"
     "addNum = 1000\n";
 
-class RunEndTest : public ::testing::Test {
+class RunEndTest : public GameFixture {
 protected:
-    RunEndTest() : _stores(testsupport::contentDir(), _documents.path()), _game((float)kWidth, (float)kHeight) {}
-
-    void SetUp() override {
-        setenv("ALSOFT_DRIVERS", "null", 0);
-        ASSERT_NE(EglHeadless::shared(kWidth, kHeight), nullptr) << "no headless EGL context";
-        IGame::setInstance(&_game);
-        Clock::setPaused(false);
-        runReport() = RunReport();
-    }
-    void TearDown() override {
-        Application::destroyInstance();
-        Clock::setPaused(false);
-        platform::clearLaunchSwitches();
-        IGame::setInstance(nullptr);
-    }
-
     void load() {
-        ConfigStore::instance().resetForTests();
-        testsupport::writeFile(_documents.path() + "/data/configs/run_end_fixture.txt", kRunEndFixture);
-        ConfigStore::instance().loadFile("configs/run_end_fixture.txt", "");
-        ResourceManager::instance().resetForTests();
-        platform::setLaunchSwitch("debug.autopilot", true);
-        _app = Application::instance();
-        int generation = 0;
-        sGameSettings settings;
-        _app->OnInitWindow(generation, 1.0f, kWidth, kHeight, settings);
-        ASSERT_TRUE(_app->OnAppStarted());
-        motherRandom().seed(7);
-        srand(7);
-        _stage = Stage::get();
-        ASSERT_NE(_stage, nullptr);
-        _menu = _stage->getMenu();
-        ASSERT_NE(_menu, nullptr);
-        for (int i = 0; i < 5000 && !_stage->getLoader()->empty(); ++i)
-            frame();
-        ASSERT_TRUE(_stage->getLoader()->empty());
-        ASSERT_NE(_stage->getPlayer(), nullptr);
+        GameFixture::load(kRunEndFixture);
+        ASSERT_FALSE(HasFatalFailure());
         ASSERT_NE(_menu->getShopExt(), nullptr);
         ASSERT_NE(_menu->getSurpriseExt(), nullptr);
         ASSERT_NE(_menu->getResultsExt(), nullptr);
     }
-    void frame() {
-        frameTime().dt = kDt;
-        frameTime().realDt = kDt;
-        _app->OnUpdate();
-    }
-    bool reaches(const std::string& name, int limit = 600) {
-        for (int i = 0; i < limit && _menu->currentPanelName() != name; ++i)
-            frame();
-        return _menu->currentPanelName() == name;
-    }
-    Panel* panel(const std::string& name) const { return _menu->getPanelContainer()->findPanel(name); }
+    // The run's end screens take longer to come than the harness waits by default.
+    bool reaches(const std::string& name, int limit = 600) { return GameFixture::reaches(name, limit); }
     std::string text(const std::string& panelName, const std::string& item, size_t line) const {
         PanelItem* it = panel(panelName)->findItem(item);
         if (!it || line >= it->getTexts().size() || !it->getTexts()[line])
@@ -137,13 +73,6 @@ protected:
         _menu->_reviveAvailable = false;
         _menu->showRunEnd();
     }
-
-    testsupport::TempDir _documents;
-    testsupport::ScopedStores _stores;
-    testsupport::FixedSizeGame _game;
-    Application* _app = nullptr;
-    Stage* _stage = nullptr;
-    Menu* _menu = nullptr;
 };
 
 TEST_F(RunEndTest, SurpriseBoxWaitsForTheTapCreditsItsGiftOnceAndLeavesForTheResults) {

@@ -11,16 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "TestSupport.h"
-#include "engine/ConfigStore.h"
-#include "engine/IGame.h"
-#include "engine/clock.h"
+#include "GameFixture.h"
 #include "engine/bounds.h"
-#include "engine/plat_linux/RunServices.h"
-#include "engine/platform.h"
-#include "engine/random.h"
-#include "engine/render/ResourceManager.h"
-#include "engine/render/gles2/EglHeadless.h"
 #include "engine/ui/UIObject.h"
 #include "engine_game/Camera.h"
 #include "engine_game/Object.h"
@@ -28,51 +20,22 @@
 #include "engine_game/Transform.h"
 #include "game/actors/ZelvanActorCharacter.h"
 #include "game/actors/ZelvanActorMenu.h"
-#include "game/actors/ZelvanActorPlayer.h"
-#include "game/menu/ZelvanMenu.h"
 #include "game/menu/ZelvanMenuShopExt.h"
-#include "game/menu/ZelvanPanel.h"
-#include "game/menu/ZelvanPanelContainer.h"
 #include "game/menu/ZelvanPanelItem.h"
-#include "game/stage/ZelvanApplication.h"
-#include "game/stage/ZelvanLoader.h"
-#include "game/stage/ZelvanStage.h"
-
-using namespace Zelvan;
 
 namespace {
 
-const int kWidth = 270, kHeight = 480;
-const float kDt = 1.0f / 60.0f;
 const float kDeg = 3.14159265358979f / 180.0f;
 
-class ShopPanel : public ::testing::Test {
+// The game loaded through the harness with the shop on screen and settled.
+class ShopPanel : public GameFixture {
 protected:
-    ShopPanel() : _stores(testsupport::contentDir(), _documents.path()), _game((float)kWidth, (float)kHeight) {}
-
     void SetUp() override {
-        setenv("ALSOFT_DRIVERS", "null", 0);
-        ASSERT_NE(EglHeadless::shared(kWidth, kHeight), nullptr) << "no headless EGL context";
-        IGame::setInstance(&_game);
-        Clock::setPaused(false);
-        ConfigStore::instance().resetForTests();
-        ResourceManager::instance().resetForTests();
-        platform::setLaunchSwitch("debug.autopilot", true);
-        _app = Application::instance();
-        int generation = 0;
-        sGameSettings settings;
-        _app->OnInitWindow(generation, 1.0f, kWidth, kHeight, settings);
-        ASSERT_TRUE(_app->OnAppStarted());
-        motherRandom().seed(7);
-        autopilotRandom().seed(111);
-        srand(7);
-        _stage = Stage::get();
-        ASSERT_NE(_stage, nullptr);
-        _menu = _stage->getMenu();
-        ASSERT_NE(_menu, nullptr);
-        for (int i = 0; i < 5000 && !_stage->getLoader()->empty(); ++i)
-            frame();
-        ASSERT_TRUE(_stage->getLoader()->empty());
+        GameFixture::SetUp();
+        if (HasFatalFailure())
+            return;
+        load();
+        ASSERT_FALSE(HasFatalFailure());
         _shop = _menu->getShopExt();
         ASSERT_NE(_shop, nullptr);
         ASSERT_TRUE(_shop->isBuilt());
@@ -83,27 +46,7 @@ protected:
         ASSERT_EQ(_menu->currentPanelName(), "shop");
         ASSERT_TRUE(shopPanel()->isActive());
     }
-    void TearDown() override {
-        Application::destroyInstance();
-        Clock::setPaused(false);
-        platform::clearLaunchSwitches();
-        IGame::setInstance(nullptr);
-    }
 
-    void frame() {
-        frameTime().dt = kDt;
-        frameTime().realDt = kDt;
-        _app->OnUpdate();
-    }
-    void frames(int n) {
-        for (int i = 0; i < n; ++i)
-            frame();
-    }
-    bool settle(int limit = 300) {
-        for (int i = 0; i < limit && _menu->isChangePending(); ++i)
-            frame();
-        return !_menu->isChangePending();
-    }
     Panel* shopPanel() const { return _menu->getPanelContainer()->findPanel("shop"); }
     Camera* uiCamera() const { return _shop->interfaceCamera(); }
     // Screen height (0 bottom, 1 top) of a world point through the interface camera.
@@ -136,12 +79,6 @@ protected:
         return nullptr;
     }
 
-    testsupport::TempDir _documents;
-    testsupport::ScopedStores _stores;
-    testsupport::FixedSizeGame _game;
-    Application* _app = nullptr;
-    Stage* _stage = nullptr;
-    Menu* _menu = nullptr;
     MenuShopExt* _shop = nullptr;
 };
 

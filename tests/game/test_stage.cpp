@@ -11,22 +11,12 @@
 #include <string>
 #include <vector>
 
-#include "TestSupport.h"
-#include "engine/ConfigStore.h"
-#include "engine/clock.h"
+#include "GameFixture.h"
 #include "engine/online/SocialPlatform.h"
-#include "engine/random.h"
 #include "engine/render/Render.h"
-#include "engine/render/ResourceManager.h"
-#include "engine/render/gles2/EglHeadless.h"
 #include "game/actors/ZelvanActorCharacter.h"
-#include "game/actors/ZelvanActorPlayer.h"
-#include "game/menu/ZelvanMenu.h"
 #include "game/menu/ZelvanMenuShopExt.h"
-#include "game/stage/ZelvanApplication.h"
 #include "game/stage/ZelvanControl.h"
-#include "game/stage/ZelvanLoader.h"
-#include "game/stage/ZelvanStage.h"
 #include "game/track/ZelvanLevelSet.h"
 #include "game/track/ZelvanLevelSkin.h"
 #include "game/track/ZelvanRoad.h"
@@ -35,45 +25,24 @@ using namespace Zelvan;
 
 namespace {
 
-const float kDt = 1.0f / 60.0f;
-const int kWidth = 270, kHeight = 480;
-
-// The game harness: temporary documents, the sample content, a headless context, fixed frames
-// and seed. The application is made and started; frames are driven by hand.
-class StageTest : public ::testing::Test {
+// The game harness with the application made and started and every frame drawn; frames are
+// driven by hand. The window reports a device class of full interface scale. Every test is a fresh
+// start of the program (the process-wide resource cache empty: the atmospheres refuse replacement
+// textures that are already on the device); a second stage in the test keeps what the first left.
+class StageTest : public GameFixture {
 protected:
-    StageTest() : stores(testsupport::contentDir(), documents.path()), game(kWidth, kHeight) {}
-
-    void SetUp() override {
-        ASSERT_NE(EglHeadless::shared(kWidth, kHeight), nullptr);
-        IGame::setInstance(&game);
-        ConfigStore::instance().resetForTests();
-        // Every test is a fresh start of the program: the process-wide resource cache empty (the
-        // atmospheres refuse replacement textures that are already on the device).
-        ResourceManager::instance().resetForTests();
-    }
-    void TearDown() override {
-        Application::destroyInstance();
-        IGame::setInstance(nullptr);
+    StageTest() {
+        _generation = 23;
+        _drawEvery = 1;
     }
 
     Application* start() {
-        Application* app = Application::instance();
-        int generation = 23;
-        sGameSettings settings;
-        app->OnInitWindow(generation, 1.0f, kWidth, kHeight, settings);
-        EXPECT_EQ(settings.uiScale, &Application::interfaceScale());
-        EXPECT_TRUE(app->OnAppStarted());
-        motherRandom().seed(7);
-        autopilotRandom().seed(111);
-        return app;
+        beginLoading(std::string(), false);
+        EXPECT_EQ(_settings.uiScale, &Application::interfaceScale());
+        _freshProgram = false;
+        return _app;
     }
-    void frame(Application* app) {
-        frameTime().dt = kDt;
-        frameTime().realDt = kDt;
-        app->OnUpdate();
-        app->OnRender();
-    }
+    void frame(Application*) { GameFixture::frame(); }
     // Runs frames until the loader is empty; the progress seen before each frame.
     std::vector<float> load(Application* app) {
         std::vector<float> progress;
@@ -85,10 +54,6 @@ protected:
         progress.push_back(stage->getLoader()->progress());
         return progress;
     }
-
-    testsupport::TempDir documents;
-    testsupport::ScopedStores stores;
-    testsupport::FixedSizeGame game;
 };
 
 TEST_F(StageTest, LoadsTheWholeGameAndStartsARunOnTheStartSet) {
@@ -148,13 +113,13 @@ TEST_F(StageTest, LoadsTheWholeGameAndStartsARunOnTheStartSet) {
     // The social platform with the player's profile from the documents folder.
     ASSERT_NE(SocialPlatform::instance().getMyProfile(), nullptr);
     EXPECT_TRUE(SocialPlatform::instance().isLoaded());
-    EXPECT_EQ(SocialPlatform::instance().profileStore().path(), documents.file("player.profile"));
+    EXPECT_EQ(SocialPlatform::instance().profileStore().path(), _documents.file("player.profile"));
 
     for (int i = 0; i < 30; ++i)
         frame(app);
     EXPECT_EQ(app->OnAppTerminate(), 0);
     EXPECT_EQ(Stage::get(), nullptr);
-    EXPECT_TRUE(testsupport::readFile(documents.file("player.profile")).size() > 0) << "saved at shutdown";
+    EXPECT_TRUE(testsupport::readFile(_documents.file("player.profile")).size() > 0) << "saved at shutdown";
 }
 
 // Teardown gives back every render target the stage made and frees the camera's body before the
@@ -229,8 +194,8 @@ TEST_F(StageTest, InputReachesTheControlFiniteWhateverTheScreen) {
 
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const float inf = std::numeric_limits<float>::infinity();
-    game.width = 0;
-    game.height = 0;
+    _game.width = 0;
+    _game.height = 0;
     for (float v : {10.0f, nan, inf}) {
         InputEvent e;
         e.type = InputTouchBegan;
@@ -249,8 +214,8 @@ TEST_F(StageTest, InputReachesTheControlFiniteWhateverTheScreen) {
     sample.y = inf;
     sample.z = -1;
     app->OnAccelerometer(sample);
-    game.width = kWidth;
-    game.height = kHeight;
+    _game.width = kWidth;
+    _game.height = kHeight;
 }
 
 // The shop's catalogue over the characters, trains and skins the stage loaded: its start items

@@ -14,26 +14,17 @@
 #include <string>
 #include <vector>
 
-#include "TestSupport.h"
-#include "engine/ConfigStore.h"
+#include "GameFixture.h"
 #include "engine/KeyValueStore.h"
-#include "engine/clock.h"
-#include "engine/random.h"
-#include "engine/render/ResourceManager.h"
 #include "engine/render/Shader.h"
-#include "engine/render/gles2/EglHeadless.h"
 #include "engine/render/gles2/OpenGLES2Render.h"
 #include "engine_game/Light.h"
 #include "engine_game/Scene.h"
 #include "engine_game/World.h"
 #include "game/ZelvanWords.h"
 #include "game/actors/ZelvanActorItem.h"
-#include "game/actors/ZelvanActorPlayer.h"
 #include "game/actors/ZelvanActorStargate.h"
 #include "game/actors/ZelvanBoost.h"
-#include "game/stage/ZelvanLoader.h"
-#include "game/menu/ZelvanMenu.h"
-#include "game/stage/ZelvanStage.h"
 #include "game/track/ZelvanAtmosphere.h"
 #include "game/track/ZelvanLevel.h"
 #include "game/track/ZelvanLevelSet.h"
@@ -43,63 +34,31 @@ using namespace Zelvan;
 
 namespace {
 
-const float kDt = 1.0f / 60.0f;
-const int kWidth = 256;
-const int kHeight = 256;
 const float kPi = 3.14159265f;
 
-class StageLook : public ::testing::Test {
+// The game loaded through the harness (seed 2024) with a run started from the menu.
+class StageLook : public GameFixture {
 protected:
+    StageLook() { _seed = 2024; }
+
     void SetUp() override {
-        setenv("ALSOFT_DRIVERS", "null", 0);
-        context = EglHeadless::shared(kWidth, kHeight);
-        ASSERT_NE(context, nullptr) << "no headless EGL context";
-        screen.reset(new testsupport::FixedSizeGame((float)context->width(), (float)context->height()));
-        IGame::setInstance(screen.get());
-        ConfigStore::instance().resetForTests();
-        ResourceManager::instance().resetForTests();
-        stores.reset(new testsupport::ScopedStores(testsupport::contentDir(), documents.path()));
-        render = OpenGLES2Render::create();
-        motherRandom().seed(2024);
-        std::srand(2024);
-        stage = Stage::create();
-        stage->init();
-        for (int i = 0; i < 2000 && !stage->getLoader()->empty(); ++i)
-            frame();
-        ASSERT_TRUE(stage->getLoader()->empty());
+        GameFixture::SetUp();
+        if (HasFatalFailure())
+            return;
+        load(std::string(), false);
+        ASSERT_FALSE(HasFatalFailure());
+        stage = _stage;
         player = stage->getPlayer();
-        ASSERT_NE(player, nullptr);
+        render = dynamic_cast<OpenGLES2Render*>(Render::current());
+        ASSERT_NE(render, nullptr);
         ASSERT_NE(stage->getLevelGroupSet(), nullptr);
         // The loader's end enters the menus; the run starts as the player starts it.
-        ASSERT_NE(stage->getMenu(), nullptr);
         ASSERT_EQ(stage->getState(), Stage::StateStanding);
-        stage->getMenu()->startRun();
+        _menu->startRun();
         ASSERT_EQ(stage->getState(), Stage::StateRunning);
         // The train keeps going whatever it meets: these tests are about the stage, not driving.
         player->_godMode = 1;
         player->_autopilot = 1;
-    }
-
-    void TearDown() override {
-        Stage::destroyInstance();
-        if (render)
-            for (auto& entry : ResourceManager::instance()._shaders)
-                render->deleteShader(entry.second);
-        ResourceManager::instance().resetForTests();
-        if (render) {
-            render->targets.clear();
-            Render::setCurrent(nullptr);
-            delete render;
-            render = nullptr;
-        }
-        IGame::setInstance(nullptr);
-        stores.reset();
-        ConfigStore::instance().resetForTests();
-    }
-
-    void frame() {
-        frameTime().dt = kDt;
-        stage->update();
     }
 
     // Draws the frame and reads the screen back.
@@ -119,10 +78,6 @@ protected:
         return nullptr;
     }
 
-    testsupport::TempDir documents;
-    std::unique_ptr<testsupport::ScopedStores> stores;
-    std::unique_ptr<testsupport::FixedSizeGame> screen;
-    EglHeadless* context = nullptr;
     OpenGLES2Render* render = nullptr;
     Stage* stage = nullptr;
     ActorPlayer* player = nullptr;

@@ -12,92 +12,41 @@
 #include <string>
 #include <vector>
 
-#include "TestSupport.h"
-#include "engine/ConfigStore.h"
-#include "engine/IGame.h"
-#include "engine/clock.h"
+#include "GameFixture.h"
 #include "engine/online/SocialPlatform.h"
-#include "engine/platform.h"
-#include "engine/plat_linux/RunServices.h"
 #include "engine/plat_linux/SocialServices.h"
-#include "engine/random.h"
-#include "engine/render/ResourceManager.h"
-#include "engine/render/gles2/EglHeadless.h"
 #include "engine_game/Camera.h"
 #include "engine_game/Transform.h"
-#include "game/actors/ZelvanActorPlayer.h"
-#include "game/menu/ZelvanMenu.h"
 #include "game/menu/ZelvanMenuMapExt02.h"
-#include "game/stage/ZelvanApplication.h"
 #include "game/stage/ZelvanControl.h"
-#include "game/stage/ZelvanLoader.h"
-#include "game/stage/ZelvanStage.h"
 #include "game/track/ZelvanLevel.h"
 #include "game/track/ZelvanLevelSet.h"
 #include "game/track/ZelvanRoad.h"
 
-using namespace Zelvan;
-
 namespace {
 
-const int kWidth = 270, kHeight = 480;
-const float kDt = 1.0f / 60.0f;
-
-// The game harness: temporary documents folder, sample content, headless EGL, fixed 1/60 s
-// frames, fixed seed. The application is made and started; load() runs the loader to its end,
-// which leaves the train standing in the menus, and starts a run from the menu.
-class StageRunTest : public ::testing::Test {
+// The game harness; load() runs the loader to its end, which leaves the train standing in the
+// menus, and starts a run from the menu. Every 60th frame is drawn (drawing changes nothing of the
+// game).
+class StageRunTest : public GameFixture {
 protected:
-    StageRunTest() : _stores(testsupport::contentDir(), _documents.path()), _game((float)kWidth, (float)kHeight) {}
-
-    void SetUp() override {
-        ASSERT_NE(EglHeadless::shared(kWidth, kHeight), nullptr) << "no headless EGL context";
-        IGame::setInstance(&_game);
-        Clock::setPaused(false);
-    }
-    void TearDown() override {
-        unload();
-        Clock::setPaused(false);
-        platform::clearLaunchSwitches();
-        IGame::setInstance(nullptr);
-    }
+    StageRunTest() { _drawEvery = 60; }
 
     // fixture: configuration read before the sample's (the first value of a key stays).
     void load(bool autopilot, uint32_t seed = 7, const std::string& fixture = std::string(), bool expectRun = true) {
-        ConfigStore::instance().resetForTests();
-        if (!fixture.empty()) {
-            testsupport::writeFile(_documents.path() + "/data/configs/stagerun_fixture.txt", fixture);
-            ConfigStore::instance().loadFile("configs/stagerun_fixture.txt", "");
-        }
-        ResourceManager::instance().resetForTests();
-        platform::setLaunchSwitch("debug.autopilot", autopilot);
-        _app = Application::instance();
-        int generation = 0;
-        sGameSettings settings;
-        _app->OnInitWindow(generation, 1.0f, kWidth, kHeight, settings);
-        ASSERT_TRUE(_app->OnAppStarted());
-        motherRandom().seed(seed);
-        autopilotRandom().seed(111);
-        srand(seed);
-        _stage = Stage::get();
-        ASSERT_NE(_stage, nullptr);
-        for (int i = 0; i < 5000 && !_stage->getLoader()->empty(); ++i)
-            frame();
-        ASSERT_TRUE(_stage->getLoader()->empty());
-        ASSERT_NE(_stage->getPlayer(), nullptr);
+        _seed = seed;
+        GameFixture::load(fixture, autopilot);
+        ASSERT_FALSE(HasFatalFailure());
         _player = _stage->getPlayer();
-        ASSERT_NE(_stage->getMenu(), nullptr);
         EXPECT_EQ(_stage->getState(), Stage::StateStanding) << "the loader's end enters the menus";
-        _stage->getMenu()->startRun();
+        _menu->startRun();
         if (expectRun) {
             ASSERT_EQ(_stage->getState(), Stage::StateRunning) << "the menu starts the run";
         }
-        _frames = 0;
+        _frameCount = 0;
     }
     void unload() {
-        Application::destroyInstance();
-        _app = nullptr;
-        _stage = nullptr;
+        GameFixture::unload();
         _player = nullptr;
     }
     // The next load is a first start again: no profile file, no keychain item.
@@ -106,22 +55,7 @@ protected:
         std::remove((_documents.path() + "/player.profile").c_str());
         std::remove((platform::keychainPath() + "/zelvan10.item").c_str());
     }
-    // One frame of 1/60 s; drawn now and then (drawing changes nothing of the game).
-    void frame() {
-        frameTime().dt = kDt;
-        frameTime().realDt = kDt;
-        _app->OnUpdate();
-        if (++_frames % 60 == 0)
-            _app->OnRender();
-    }
-    void touch(int type, float x, float y) {
-        InputEvent event;
-        event.type = type;
-        event.finger = 0;
-        event.x = x * (float)kWidth;
-        event.y = y * (float)kHeight;
-        _app->OnInputEvent(0, event);
-    }
+    void touch(int type, float x, float y) { GameFixture::touch(type, Vector3(x, y, 0)); }
     Vector3 trainAt() const { return _player->_transform->_world.getTranslation(); }
     Vector3 cameraAt() const { return _stage->getStageCamera()->getCamera()->_transform->_world.getTranslation(); }
     // The train's side offset from its level's chain axis.
@@ -142,23 +76,17 @@ protected:
         Ride ride;
         for (int i = 0; i < limit && !_player->isCrashed(); ++i) {
             frame();
-            if (_frames % 30 == 0)
+            if (_frameCount % 30 == 0)
                 ride.trace.push_back(trainAt());
         }
         if (_player->isCrashed())
-            ride.crashFrame = _frames;
+            ride.crashFrame = _frameCount;
         ride.distance = _player->_goods._distance;
         ride.coins = _player->_goods.get("coins")._amount;
         return ride;
     }
 
-    testsupport::TempDir _documents;
-    testsupport::ScopedStores _stores;
-    testsupport::FixedSizeGame _game;
-    Application* _app = nullptr;
-    Stage* _stage = nullptr;
     ActorPlayer* _player = nullptr;
-    int _frames = 0;
 };
 
 const int kRideLimit = 60 * 60 * 5;  // five minutes of game time
@@ -178,12 +106,12 @@ TEST_F(StageRunTest, AutopilotRidesToTheDeadEndAndTheSameSeedRidesTheSame) {
     EXPECT_EQ(_stage->_cameraStacks._stacks[Stage::CameraDeath].size(), 1u);
     // The run's end goes to the menu once, after the results delay: the menu takes the train
     // out of the running state.
-    const int crashFrame = _frames;
+    const int crashFrame = _frameCount;
     EXPECT_EQ(_stage->getState(), Stage::StateRunning) << "a crash leaves the state to the menu";
     for (int i = 0; i < 150 && _stage->getState() == Stage::StateRunning; ++i)
         frame();
     EXPECT_EQ(_stage->getState(), Stage::StateStanding);
-    EXPECT_NEAR(_frames - crashFrame, 90, 2) << "menu_results.showDelay of 1.5 s";
+    EXPECT_NEAR(_frameCount - crashFrame, 90, 2) << "menu_results.showDelay of 1.5 s";
     for (int i = 0; i < 30; ++i)
         frame();
     EXPECT_EQ(_stage->_cameraStacks._stacks[Stage::CameraDeath].size(), 1u);

@@ -47,6 +47,25 @@ TEST(PlatformLaunch, LaunchURLReachesTheGameAfterItStarted) {
               (Strings{"OnInitWindow 23 1 64x96", "OnAppStarted", "OnLaunchURL zelvan://safestart", "OnAppResume"}));
 }
 
+// The game's mail composer is shown over the root view and its result takes it away again,
+// whatever the result was.
+TEST(PlatformLaunch, TheMailComposerIsPresentedAndItsResultDismissesIt) {
+    PlatformRun run;
+    ASSERT_EQ(run.startResult, 0);
+    CIphoneGame* game = CIphoneGame::instance();
+    ASSERT_NE(game, nullptr);
+    ASSERT_NE(game->rootViewController, nullptr);
+    for (int result : {0, 2, 7}) {
+        SCOPED_TRACE(result);
+        game->ShowMailComposer("Zelvan", "<b>812</b> meters", true);
+        EXPECT_EQ(game->rootViewController->presentedModal(), "mail composer");
+        MyUIViewController* controller = dynamic_cast<MyUIViewController*>(game->rootViewController);
+        ASSERT_NE(controller, nullptr);
+        controller->mailComposeControllerDidFinish(result);
+        EXPECT_EQ(game->rootViewController->presentedModal(), "");
+    }
+}
+
 TEST(PlatformLifeCycle, ScriptedEventsGiveTheHandlerCallsInOrderAndNoFramesWhileHidden) {
     PlatformRun run;
     run.script("1 resign\n2 background\n4 foreground\n5 active\n7 terminate\n");

@@ -222,10 +222,13 @@ public:
     void onOverlayHidden() override;
 
     // ---- Advertising (nothing while advertising is off) ----
-    // The banner at the bottom of the screen. Hiding works whatever the switch says: the no-ads
-    // purchase turns advertising off while the banner may be on screen.
-    void showBanner();
-    void hideBanner();
+    // The banner at the bottom of the screen. A screen shows it with itself as the holder and lets
+    // go of it when it has left; the banner goes only when no screen holds it any more, because the
+    // next screen shows before the last one has left. Hiding without a holder hides at once and
+    // whatever the switch says: the no-ads purchase turns advertising off while the banner may be
+    // on screen.
+    void showBanner(const void* holder = nullptr);
+    void hideBanner(const void* holder = nullptr);
     // A cached interstitial, else an offer interstitial once.
     void showInterstitial();
     void hideInterstitial();
@@ -301,6 +304,7 @@ public:
     int32_t _startCount = 0;
     bool _reviveAvailable = true;
     bool _offerShown = false;
+    std::vector<const void*> _bannerHolders;
     bool _recording = false;
     bool _recordingPaused = false;
     bool _recordingAvailable = false;

@@ -2,6 +2,8 @@
 // of a forward move to the main menu, both only while advertising is on. Buying "zelvan_noads"
 // turns it off for good.
 
+#include <algorithm>
+
 #include "engine/services.h"
 #include "game/actors/ZelvanActorPlayer.h"
 #include "game/menu/ZelvanMenu.h"
@@ -21,14 +23,26 @@ bool Menu::isAdsEnabled() const {
     return info.level < 0;
 }
 
-void Menu::showBanner() {
+void Menu::showBanner(const void* holder) {
+    if (holder && std::find(_bannerHolders.begin(), _bannerHolders.end(), holder) == _bannerHolders.end())
+        _bannerHolders.push_back(holder);
     if (isAdsEnabled())
         showMopubBanner(0, 1);
 }
 
-// Always hides: advertising may have been turned off (the no-ads purchase) while the banner was
-// on screen, and a banner that is not shown is left as it is.
-void Menu::hideBanner() { hideMopubBanner(); }
+// Without a holder it always hides: advertising may have been turned off (the no-ads purchase)
+// while the banner was on screen.
+void Menu::hideBanner(const void* holder) {
+    if (holder) {
+        _bannerHolders.erase(std::remove(_bannerHolders.begin(), _bannerHolders.end(), holder),
+                             _bannerHolders.end());
+        if (!_bannerHolders.empty())
+            return;
+    } else {
+        _bannerHolders.clear();
+    }
+    hideMopubBanner();
+}
 
 void Menu::showInterstitial() {
     if (!isAdsEnabled())

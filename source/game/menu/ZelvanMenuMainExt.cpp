@@ -111,7 +111,7 @@ void MenuMainExt::onShow(bool back) {
     MenuWorldDragExt::onShow(back);
     refreshMarks();
     if (_menu) {
-        _menu->showBanner();
+        _menu->showBanner(this);
         if (!back)
             _menu->showInterstitial();
     }
@@ -120,7 +120,7 @@ void MenuMainExt::onShow(bool back) {
 void MenuMainExt::onHidden() {
     stopStartSound();
     if (_menu) {
-        _menu->hideBanner();
+        _menu->hideBanner(this);
         _menu->hideInterstitial();
     }
 }

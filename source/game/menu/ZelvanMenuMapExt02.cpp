@@ -323,7 +323,7 @@ void MenuMapExt02::onShow(bool back) {
     refreshButtons();
     refreshTrain();
     if (_menu)
-        _menu->showBanner();
+        _menu->showBanner(this);
 }
 
 LevelSkin* MenuMapExt02::trainSkin() const {
@@ -400,7 +400,7 @@ void MenuMapExt02::onHidden() {
                               _current->levelSet.c_str(), _current->name.c_str());
     }
     if (_menu)
-        _menu->hideBanner();
+        _menu->hideBanner(this);
 }
 
 bool MenuMapExt02::touchBegan(int32_t, const Vector3& point) {

@@ -90,7 +90,7 @@ void MenuOptionsExt::onShow(bool) {
     _control = ControlNone;
     _moved = false;
     if (_menu)
-        _menu->showBanner();
+        _menu->showBanner(this);
 }
 
 void MenuOptionsExt::onHide(bool) {
@@ -100,7 +100,7 @@ void MenuOptionsExt::onHide(bool) {
 
 void MenuOptionsExt::onHidden() {
     if (_menu)
-        _menu->hideBanner();
+        _menu->hideBanner(this);
 }
 
 bool MenuOptionsExt::touchBegan(int32_t, const Vector3& point) {

@@ -250,7 +250,7 @@ void MenuResultsExt::onShow(bool back) {
     refreshFigure();
     _angle = _objectAngleStart;
     if (_menu) {
-        _menu->showBanner();
+        _menu->showBanner(this);
         if (!back)
             _menu->showInterstitial();
     }
@@ -303,7 +303,7 @@ void MenuResultsExt::onHidden() {
             _menuWorld->_renderTarget->_disabled = 1;
     }
     if (_menu) {
-        _menu->hideBanner();
+        _menu->hideBanner(this);
         _menu->hideInterstitial();
     }
 }

@@ -14,13 +14,13 @@ MenuTutorialExt::MenuTutorialExt(const std::string& name, Menu* menu, Panel* pan
 void MenuTutorialExt::onShow(bool back) {
     MenuWorldDragExt::onShow(back);
     if (_menu)
-        _menu->showBanner();
+        _menu->showBanner(this);
 }
 
 void MenuTutorialExt::onHidden() {
     stopStartSound();
     if (_menu)
-        _menu->hideBanner();
+        _menu->hideBanner(this);
 }
 
 }  // namespace Zelvan
