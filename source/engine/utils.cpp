@@ -49,6 +49,16 @@ const Logger::Sink& Logger::sink(int index) { return g_logger.sinks[index]; }
 
 void Logger::resetForTests() { std::memset(&g_logger, 0, sizeof(g_logger)); }
 
+void Logger::removeSinkForTests(LogSinkCallback callback, void* key) {
+    int kept = 0;
+    for (int i = 0; i < g_logger.count; ++i)
+        if (g_logger.sinks[i].callback != callback || g_logger.sinks[i].key != key)
+            g_logger.sinks[kept++] = g_logger.sinks[i];
+    for (int i = kept; i < g_logger.count; ++i)
+        g_logger.sinks[i] = Logger::Sink();
+    g_logger.count = kept;
+}
+
 void Logger::write(const char* line) {
     for (int i = 0; i < g_logger.count; ++i) {
         Sink& s = g_logger.sinks[i];

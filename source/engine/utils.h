@@ -32,6 +32,8 @@ public:
 
     // Tests only: forget every sink, as at a fresh program start (without the default file sink).
     static void resetForTests();
+    // Tests only: forget one sink, the others stay.
+    static void removeSinkForTests(LogSinkCallback callback, void* key);
 
 private:
     static void write(const char* line);

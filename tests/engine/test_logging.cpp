@@ -43,6 +43,29 @@ protected:
 
 int keyA, keyB;
 
+// A capture inside a test lives next to a process-wide sink registered before it (a test file's
+// captureLog): nested captures see their own lines, and each end removes only its own sink.
+TEST_F(LoggerTest, CapturesEndWithoutDroppingTheSinksBeforeThem) {
+    Logger::addSink(&recordSink, &keyA);
+    {
+        testsupport::LogCapture outer;
+        {
+            testsupport::LogCapture inner;
+            Logger::message("both");
+            EXPECT_TRUE(inner.contains("both"));
+        }
+        Logger::message("outer only");
+        EXPECT_TRUE(outer.contains("both"));
+        EXPECT_TRUE(outer.contains("outer only"));
+        EXPECT_EQ(Logger::sinkCount(), 2);
+    }
+    Logger::message("after");
+    ASSERT_EQ(Logger::sinkCount(), 1);
+    EXPECT_EQ(Logger::sink(0).key, &keyA);
+    ASSERT_EQ(g_received.size(), 3u);
+    EXPECT_EQ(g_received.back().line, "after\n");
+}
+
 TEST_F(LoggerTest, AddSinkIgnoresNullDuplicatesAndTheSeventeenth) {
     struct Case {
         const char* name;

@@ -361,6 +361,9 @@ TEST(PlatformScript, BadLinesAreReportedAndSkipped) {
         "5 resign now",             // trailing word
         "5 jump",                   // unknown event
         "5 key down left alt",      // unknown modifier
+        "5 repeat",                 // no frame to go back to
+        "5 repeat 5",               // back to itself: it would never end
+        "5 repeat 9",               // forward
     };
     for (const char* line : bad) {
         std::vector<std::string> errors;
@@ -414,6 +417,29 @@ TEST(PlatformScript, AWaitInVainEndsTheProgramWithItsError) {
         EXPECT_TRUE(parseHostScript(line, errors).empty()) << line;
         EXPECT_EQ(errors.size(), 1u) << line;
     }
+}
+
+// A loop comes round again and again; a wait inside it holds each round until the screen settles.
+TEST(PlatformScript, RepeatPlaysTheLoopAgainAndItsWaitHoldsEachRound) {
+    PlatformRun run;
+    run.script("1 memory\n3 await results 100000\n4 resign\n5 active\n6 repeat 1\n");
+    ASSERT_TRUE(run.turns(30));
+    EXPECT_EQ(run.recorder.count("OnMemoryWarning"), 1);
+    EXPECT_EQ(run.recorder.count("OnAppPause"), 0);  // held at the wait
+
+    // Settled: on it goes, and the loop comes round every five refreshes while the screen stays.
+    runReport().settledScreen = "results";
+    ASSERT_TRUE(run.turns(10));
+    EXPECT_GE(run.recorder.count("OnAppPause"), 2);
+    EXPECT_EQ(run.recorder.count("OnMemoryWarning"), run.recorder.count("OnAppPause") + 1);
+
+    // Another screen: the loop waits again, for as long as it takes.
+    runReport().settledScreen = "hud";
+    const int pauses = run.recorder.count("OnAppPause"), warnings = run.recorder.count("OnMemoryWarning");
+    ASSERT_TRUE(run.turns(100));
+    EXPECT_EQ(run.recorder.count("OnAppPause"), pauses);
+    EXPECT_LE(run.recorder.count("OnMemoryWarning"), warnings + 1);
+    runReport().settledScreen.clear();
 }
 
 // ---- Frame driver ----

@@ -122,12 +122,11 @@ void stderrSink(uint8_t, const char* line, void*) { std::fputs(line ? line : "",
 
 }  // namespace
 
-LogCapture::LogCapture() {
-    Logger::resetForTests();
-    Logger::addSink(&captureSink, this);
-}
+// A capture adds and removes only its own sink: a process-wide capture (captureLog) or another
+// fixture's sink registered before it keeps receiving lines after it ends.
+LogCapture::LogCapture() { Logger::addSink(&captureSink, this); }
 
-LogCapture::~LogCapture() { Logger::resetForTests(); }
+LogCapture::~LogCapture() { Logger::removeSinkForTests(&captureSink, this); }
 
 int LogCapture::count(const std::string& text) const {
     int n = 0;

@@ -54,8 +54,8 @@ public:
     std::vector<uint8_t> bytes;
 };
 
-// Every log line written while it lives. Every other sink is dropped when it starts and again when
-// it ends (Logger::resetForTests), so it sees only what the test does.
+// Every log line written while it lives. It adds its own sink and removes only that one at its end:
+// the other sinks (a process-wide captureLog, the log file) go on as before.
 class LogCapture {
 public:
     LogCapture();

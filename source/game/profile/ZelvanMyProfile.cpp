@@ -225,6 +225,24 @@ std::string MyProfile::checkString(int32_t coins, int32_t tickets) {
     return std::string(head) + md5Hex(std::string(digits));
 }
 
+bool MyProfile::readCheckString(const std::string& text, int32_t& coins, int32_t& tickets) {
+    std::vector<std::string> parts;
+    std::string part;
+    for (char c : text + ".") {
+        if (c != '.') {
+            part += c;
+        } else if (!part.empty()) {
+            parts.push_back(part);
+            part.clear();
+        }
+    }
+    if (parts.size() != 3 || md5Hex(parts[0] + parts[1]) != parts[2])
+        return false;
+    coins = leadingNumber(parts[0]);
+    tickets = leadingNumber(parts[1]);
+    return true;
+}
+
 int32_t MyProfile::leadingNumber(const std::string& text) {
     size_t i = 0;
     bool negative = false;
@@ -442,23 +460,8 @@ void MyProfile::loadKeys(Menu* menu, const std::map<std::string, std::string>& k
             Reader rt(keyOf(keys, "tickets"));
             if (rt.i32(v))
                 tickets = v;
-        } else {
-            std::vector<std::string> parts;
-            std::string part;
-            for (char c : _keychainValue + ".") {
-                if (c != '.') {
-                    part += c;
-                } else if (!part.empty()) {
-                    parts.push_back(part);
-                    part.clear();
-                }
-            }
-            if (parts.size() == 3 && md5Hex(parts[0] + parts[1]) == parts[2]) {
-                coins = leadingNumber(parts[0]);
-                tickets = leadingNumber(parts[1]);
-            } else {
-                Logger::error("[MyProfile::onLoad] the keychain's check of coins and tickets fails; the starting amounts stand");
-            }
+        } else if (!readCheckString(_keychainValue, coins, tickets)) {
+            Logger::error("[MyProfile::onLoad] the keychain's check of coins and tickets fails; the starting amounts stand");
         }
         shop->setCoins(coins);
         shop->setTickets(tickets);

@@ -53,6 +53,9 @@ public:
 
     // "<coins>.<tickets>.<md5 of the two numbers written one after the other>".
     static std::string checkString(int32_t coins, int32_t tickets);
+    // The amounts of a check string: true when it has the three parts and the md5 fits the two
+    // numbers; coins and tickets are left alone otherwise.
+    static bool readCheckString(const std::string& text, int32_t& coins, int32_t& tickets);
     // The decimal number at the start of the text (an optional sign, then digits), held inside
     // the signed 32 bits; 0 when the text starts with no number.
     static int32_t leadingNumber(const std::string& text);

@@ -467,6 +467,14 @@ std::vector<HostEvent> parseHostScript(const std::string& text, std::vector<std:
             e.text = w[2];
             if (w.size() == 4)
                 e.limit = limit;
+        } else if (kind == "repeat") {
+            e.kind = HostEvent::Repeat;
+            long from = 0;
+            if (w.size() != 3 || !parseLong(w[2].c_str(), from) || from < 0 || from >= e.frame) {
+                fail("repeat wants the frame to go back to, before its own");
+                continue;
+            }
+            e.from = from;
         } else if (kind == "screenshot") {
             e.kind = HostEvent::Screenshot;
             if (w.size() > 3) {
@@ -808,6 +816,17 @@ bool Host::turn() {
             break;
         }
         _awaitedFrames = 0;
+        if (event.kind == HostEvent::Repeat) {
+            // The lines from there play again, their frames counted from now.
+            ++_scriptRepeats;
+            Logger::message("[host] script: repeat %ld from its frame %ld at refresh %ld", _scriptRepeats, event.from,
+                            (long)_refreshes);
+            _scriptClock = event.from;
+            _scriptNext = 0;
+            while (_scriptNext < _script.size() && _script[_scriptNext].frame < _scriptClock)
+                ++_scriptNext;
+            continue;
+        }
         if (event.tap && !event.text.empty() && !screenMatches(event.text)) {
             Logger::message("[host] script: the tap for the screen \"%s\" is passed over (on \"%s\")",
                             event.text.c_str(), runReport().settledScreen.c_str());
@@ -1015,7 +1034,8 @@ void Host::handleEvent(const HostEvent& event) {
         _delegate->openURL(event.text, nullptr);
         break;
     case HostEvent::Await:
-        break;
+    case HostEvent::Repeat:
+        break;  // the script's own flow (turn)
     case HostEvent::Screenshot:
         requestScreenshot(event.text.c_str());
         break;

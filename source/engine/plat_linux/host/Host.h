@@ -65,8 +65,9 @@ struct HostEvent {
         Terminate,
         MemoryWarning,
         OpenURL,
-        Await,      // the script waits for a screen (text) to settle, at most limit frames
-        Screenshot  // a picture of the next frame, named after text
+        Await,       // the script waits for a screen (text) to settle, at most limit frames
+        Screenshot,  // a picture of the next frame, named after text
+        Repeat       // the script goes back to its lines from frame `from`
     };
     struct Finger {
         int id = 0;
@@ -84,6 +85,7 @@ struct HostEvent {
     long limit = 1800;           // await: the most frames to wait
     bool tap = false;            // touches: a tap, whose lift the host sends two refreshes later
     float basisWidth = 0, basisHeight = 0;  // touches: the screen size their points are for (0: the window's)
+    long from = 0;                          // repeat: the frame the script goes back to
 };
 
 // Parses script text: one event a line, "<frame> <event> ...", '#' starts a comment:
@@ -99,6 +101,8 @@ struct HostEvent {
 //                                    scaled to the window's (the frame number is not used)
 //   <frame> await <screen>[|<screen>...] [<max frames>]
 //   <frame> screenshot [<label>]
+//   <frame> repeat <from>            the script goes back to its lines from frame <from> (before
+//                                    its own): a script that plays on for ever
 // The frame is the script's own count of refreshes. At an await it stands still until the menu
 // screen of that name (or one of the names) has settled on display (its page came in), so the
 // lines after it count on from the moment the screen came; past the most frames (default 1800)
@@ -192,6 +196,7 @@ private:
     long _refreshes = 0;
     long _scriptClock = 0;    // the script's frame count: refreshes less those spent waiting
     long _awaitedFrames = 0;  // how long the script has waited at its current await
+    long _scriptRepeats = 0;
     int _exitStatus = 0;
     long _framesTicked = 0;
     double _startSeconds = 0;
