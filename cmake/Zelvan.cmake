@@ -28,13 +28,14 @@ function(zelvan_test_code target)
   endif()
 endfunction()
 
-# zelvan_suite_tests(EXE SOURCES...): one CTest entry per test suite of EXE, read from its sources,
-# and one for any case those filters miss (a suite the pattern below does not see). A sanitized
+# zelvan_suite_tests(EXE [COST N] SOURCES...): one CTest entry per test suite of EXE, read from its
+# sources (COST orders them for CTest), and one for any case those filters miss (a suite the pattern below does not see). A sanitized
 # program is slow to start (shadow memory, the leak check at exit), so a process per case would
 # spend most of the sanitizer run starting programs; the normal build keeps one entry per case.
 function(zelvan_suite_tests exe)
+  cmake_parse_arguments(ZS "" "COST" "" ${ARGN})
   set(_suites)
-  foreach(_src ${ARGN})
+  foreach(_src ${ZS_UNPARSED_ARGUMENTS})
     file(STRINGS ${_src} _lines REGEX "^[ \t]*(TEST|TEST_F|TEST_P|TYPED_TEST|TYPED_TEST_P)\\([ \t]*[A-Za-z_][A-Za-z0-9_]*[ \t]*,")
     foreach(_l ${_lines})
       string(REGEX REPLACE "^[ \t]*[A-Z_]+\\([ \t]*([A-Za-z_][A-Za-z0-9_]*).*$" "\\1" _s "${_l}")
@@ -47,6 +48,9 @@ function(zelvan_suite_tests exe)
     set(_filter "${_s}.*:*/${_s}.*:${_s}/*")
     add_test(NAME ${exe}:${_s} COMMAND ${exe} --gtest_filter=${_filter})
     set_tests_properties(${exe}:${_s} PROPERTIES ENVIRONMENT "ZELVAN_CONTENT_DIR=${ZELVAN_CONTENT_DIR}")
+    if(ZS_COST)
+      set_tests_properties(${exe}:${_s} PROPERTIES COST ${ZS_COST})
+    endif()
     list(APPEND _covered ${_filter})
   endforeach()
   string(REPLACE ";" ":" _covered "${_covered}")
@@ -54,15 +58,17 @@ function(zelvan_suite_tests exe)
   set_tests_properties(${exe}:others PROPERTIES ENVIRONMENT "ZELVAN_CONTENT_DIR=${ZELVAN_CONTENT_DIR}")
 endfunction()
 
-# zelvan_tests(DIR LIBS... [ALONE name...]): every test_*.cpp in DIR goes into one GoogleTest
+# zelvan_tests(DIR LIBS... [ALONE name...] [SLOW name...]): every test_*.cpp in DIR goes into one GoogleTest
 # executable of the area, <dir>_tests, with the area's support_*.cpp compiled once; CTest still
 # lists and runs each case on its own (gtest_discover_tests). A file named after ALONE (without
 # test_ and .cpp) becomes its own executable <dir>_test_<name>, for tests that need link options or
 # a build of their own. One executable an area keeps CI's links and test discovery few. The test
 # code itself is compiled without optimisation (the libraries it tests keep theirs): gtest's
-# macros make optimising it the slowest part of the build, and it gains nothing from it.
+# macros make optimising it the slowest part of the build, and it gains nothing from it. The
+# tests of a SLOW executable (an ALONE name) run for minutes: CTest starts them before the others,
+# as a fresh build folder has no timings of earlier runs to order by.
 function(zelvan_tests dir)
-  cmake_parse_arguments(ZT "" "" "ALONE" ${ARGN})
+  cmake_parse_arguments(ZT "" "" "ALONE;SLOW" ${ARGN})
   set(_libs ${ZT_UNPARSED_ARGUMENTS})
   file(GLOB _tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/test_*.cpp)
   file(GLOB _support CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/support_*.cpp)
@@ -101,17 +107,21 @@ function(zelvan_tests dir)
     # Discovered tests take one environment entry only (a list reaches them cut after its first
     # item); the null audio back end and the leak suppressions are set by the test programs
     # themselves (tests/support).
+    set(_cost 0)
+    string(REGEX REPLACE "^${dir}_test_" "" _short ${_exe})
+    if(NOT _exe STREQUAL ${dir}_tests AND _short IN_LIST ZT_SLOW)
+      set(_cost 1000)
+    endif()
     if(SANITIZE)
       if(_exe STREQUAL ${dir}_tests)
-        zelvan_suite_tests(${_exe} ${_area})
+        zelvan_suite_tests(${_exe} COST ${_cost} ${_area})
       else()
-        string(REGEX REPLACE "^${dir}_test_" "" _short ${_exe})
-        zelvan_suite_tests(${_exe} ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/test_${_short}.cpp)
+        zelvan_suite_tests(${_exe} COST ${_cost} ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/test_${_short}.cpp)
       endif()
     else()
       gtest_discover_tests(${_exe}
         WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
-        PROPERTIES ENVIRONMENT "ZELVAN_CONTENT_DIR=${ZELVAN_CONTENT_DIR}"
+        PROPERTIES ENVIRONMENT "ZELVAN_CONTENT_DIR=${ZELVAN_CONTENT_DIR}" COST ${_cost}
         DISCOVERY_TIMEOUT 60)
     endif()
   endforeach()

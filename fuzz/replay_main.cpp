@@ -1,6 +1,7 @@
 // Replays inputs through a fuzz entry without libFuzzer, so the normal test suite (and its
 // sanitizer build) runs every seed and every input that ever failed.
-//   fuzz_replay_<target> [--root DIR] <file, folder or glob>...
+//   fuzz_replay --target TARGET [--root DIR] <file, folder or glob>...
+// TARGET is one entry of fuzz/targets.txt; every entry is linked into this one program.
 // Relative names are taken from DIR (default: the working folder); a folder stands for every file
 // below it, in name order; a folder or glob that matches nothing is skipped.
 // Prints "replay: N inputs"; a failing input crashes the process (sanitizer report,
@@ -17,16 +18,27 @@
 #include <string>
 #include <vector>
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
+#include "ReplayEntries.h"
 
 namespace fs = std::filesystem;
 
 int main(int argc, char** argv) {
     std::vector<std::string> args;
     std::string root;
+    const ReplayEntry* entry = nullptr;
     for (int i = 1; i < argc; ++i) {
         if (std::string(argv[i]) == "--root" && i + 1 < argc) {
             root = argv[++i];
+            continue;
+        }
+        if (std::string(argv[i]) == "--target" && i + 1 < argc) {
+            const std::string name = argv[++i];
+            for (entry = kReplayEntries; entry->name && name != entry->name; ++entry) {
+            }
+            if (!entry->name) {
+                std::fprintf(stderr, "replay: unknown target '%s'\n", name.c_str());
+                return 2;
+            }
             continue;
         }
         std::string arg = argv[i];
@@ -41,6 +53,10 @@ int main(int argc, char** argv) {
             for (size_t k = 0; k < found.gl_pathc; ++k)
                 args.push_back(found.gl_pathv[k]);
         globfree(&found);
+    }
+    if (!entry) {
+        std::fprintf(stderr, "replay: no --target given\n");
+        return 2;
     }
     std::vector<std::string> files;
     for (const std::string& name : args) {
@@ -65,7 +81,7 @@ int main(int argc, char** argv) {
         // A copy of exactly the input's size, so reads past the end are caught as with libFuzzer.
         uint8_t* copy = new uint8_t[bytes.size() ? bytes.size() : 1];
         std::copy(bytes.begin(), bytes.end(), copy);
-        LLVMFuzzerTestOneInput(copy, bytes.size());
+        entry->run(copy, bytes.size());
         delete[] copy;
         ++count;
     }
