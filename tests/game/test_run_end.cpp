@@ -68,6 +68,10 @@ protected:
     void endRun(float coins, float distance, bool surprises) {
         _menu->startRun();
         ASSERT_TRUE(reaches("hud"));
+        // The train stops and a frame passes first, so that a gift caught in the run's last frame
+        // has landed before the case sets the run's goods.
+        _stage->setState(Stage::StateStanding);
+        frame();
         goods("coins")._amount = coins;
         goods("surprises")._amount = surprises ? 1.0f : 0.0f;
         _stage->getPlayer()->_goods._distance = distance;

@@ -60,10 +60,12 @@ protected:
         for (const std::string& name : std::vector<std::string>(config.getList("level.levelSets")))
             _sets.emplace_back(LevelGroupSet::create(&_queue, _sample->pool, name));
         _queue.runAll();
-        // The drives go on without end: the meadow's dead end stays out of them.
-        if (LevelGroupSet* meadow = set("regionMeadow"))
-            if (LevelGroup* end = meadow->findGroup("meadow_end"))
-                end->acChance = 0;
+        // The drives go on without end: the dead ends of the meadow and the hills stay out of them.
+        for (const char* region : {"regionMeadow", "regionHills"})
+            if (LevelGroupSet* regionSet = set(region))
+                for (const char* name : {"meadow_end", "hills_end"})
+                    if (LevelGroup* end = regionSet->findGroup(name))
+                        end->acChance = 0;
         _road.reset(Road::create());
         _road->placeRandomItems = false;
     }

@@ -122,6 +122,12 @@ ContentFile surprise() {
     return gift("surprise", "glow", [](Builder& b) { return b.box(Vec3(0, 0, 0.5f), Vec3(0.7f, 0.7f, 0.7f)); });
 }
 
+// A battery cell standing upright: a run gathering enough of them fills the battery that opens
+// the stargate.
+ContentFile battery() {
+    return gift("battery", "glow", [](Builder& b) { return b.box(Vec3(0, 0, 0.6f), Vec3(0.4f, 0.4f, 0.8f)); });
+}
+
 ContentFile boostGift(const std::string& name, const std::string& material) {
     return gift(name, material, [](Builder& b) { return b.sphere(Vec3(0, 0, 0.6f), 0.4f); });
 }
@@ -250,6 +256,7 @@ std::vector<ContentFile> levelActorContent() {
     files.push_back(ticket());
     files.push_back(letter());
     files.push_back(surprise());
+    files.push_back(battery());
     files.push_back(boostGift("boost_magnet", "rail_gold"));
     files.push_back(boostGift("boost_turbo", "glow"));
     files.push_back(obstacle("obstacle_deathly", Vec3(1.6f, 0.8f, 1.2f), 1));
