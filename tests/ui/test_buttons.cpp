@@ -142,16 +142,18 @@ TEST(TapTest, CountsOnlyScrollViewAncestors) {
     auto* scroll = new ScrollView(nullptr, &root);
     auto* text = new TextView(nullptr, &root);
     auto* plain = new View(&root);
-    auto* inScroll = new Button(scroll);
-    inScroll->_parentView = scroll;
-    auto* middle = new View(scroll);
-    middle->_parentView = scroll;
-    auto* deep = new Button(middle);
-    deep->_parentView = middle;
-    auto* inText = new Button(text);
-    inText->_parentView = text;
-    auto* inPlain = new Button(plain);
-    inPlain->_parentView = plain;
+    // Both links, as a page builds them: a child view its parent does not list would still point
+    // at the parent while the node tree frees it.
+    auto attach = [](auto* child, View* parent) {
+        child->_parentView = parent;
+        parent->_childViews.push_back(child);
+        return child;
+    };
+    auto* inScroll = attach(new Button(scroll), scroll);
+    auto* middle = attach(new View(scroll), scroll);
+    auto* deep = attach(new Button(middle), middle);
+    auto* inText = attach(new Button(text), text);
+    auto* inPlain = attach(new Button(plain), plain);
 
     const Vector3 near(0.0316f, 0, 0);  // 0.000998...
     const Vector3 far(0.0317f, 0, 0);   // 0.001004...
