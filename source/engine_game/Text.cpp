@@ -44,10 +44,14 @@ int Text::layoutFlags() const {
 
 void Text::setText(const char* format, ...) {
     static char buffer[FormatBufferSize];
-    va_list args;
-    va_start(args, format);
-    int n = std::vsnprintf(buffer, sizeof(buffer), format ? format : "", args);
-    va_end(args);
+    int n = 0;
+    buffer[0] = 0;
+    if (format) {
+        va_list args;
+        va_start(args, format);
+        n = std::vsnprintf(buffer, sizeof(buffer), format, args);
+        va_end(args);
+    }
     if (n < 0)
         buffer[0] = 0;
     setString(buffer);

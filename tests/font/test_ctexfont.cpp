@@ -50,7 +50,7 @@ TEST_F(CTexFontTest, LoadReadsMetricsAndGlyphs) {
     EXPECT_EQ(font._base, 8);
     EXPECT_FLOAT_EQ(font._invScaleW, 0.01f);
     EXPECT_FLOAT_EQ(font._invScaleH, 0.02f);
-    const CTexFont::Glyph& b = font._glyphs['B'];
+    const CTexFont::Glyph& b = font._glyphs[size_t('B')];
     EXPECT_EQ(b.x, 10);
     EXPECT_EQ(b.width, 5);
     EXPECT_EQ(b.height, 8);
@@ -324,7 +324,7 @@ TEST_F(CTexFontTest, HugeMetricsAreClampedNotOverflowed) {
         testsupport::LogCapture log;
         load(text);
         EXPECT_EQ(font._lineHeight, c.expectedLineHeight);
-        EXPECT_EQ(font._glyphs['A'].xadvance, c.expectedAdvanceA);
+        EXPECT_EQ(font._glyphs[size_t('A')].xadvance, c.expectedAdvanceA);
         bool clamped = std::string(c.name) != "largest that fits";
         EXPECT_EQ(log.contains("[CTexFont::Load] line height or advance out of range"), clamped);
     }

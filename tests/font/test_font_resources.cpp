@@ -56,7 +56,7 @@ TEST_F(FontResourcesTest, ABitmapFontTakesTheMaterialOfItsName) {
     ASSERT_NE(font, nullptr);
     EXPECT_EQ(dynamic_cast<FreetypeFont*>(font), nullptr) << "the .fnt file wins over the glyph sheet";
     ASSERT_NE(font->_font, nullptr);
-    EXPECT_EQ(font->_font->_glyphs['A'].width, 6);
+    EXPECT_EQ(font->_font->_glyphs[size_t('A')].width, 6);
     ASSERT_NE(font->_material, nullptr);
     EXPECT_EQ(font->_material, rm.getMaterial("materials/fonts/plain.txt"));
     EXPECT_EQ(font->_material->_blendMode, BlendAlpha);
@@ -64,7 +64,7 @@ TEST_F(FontResourcesTest, ABitmapFontTakesTheMaterialOfItsName) {
     // Cached: a second request neither reads nor makes anything.
     bundle.write("fonts/plain.fnt", "broken");
     EXPECT_EQ(rm.getFont("fonts/plain"), font);
-    EXPECT_EQ(font->_font->_glyphs['A'].width, 6);
+    EXPECT_EQ(font->_font->_glyphs[size_t('A')].width, 6);
 }
 
 TEST_F(FontResourcesTest, ABitmapFontWithoutMaterialOrValidFileIsStillMade) {

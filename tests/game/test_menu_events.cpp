@@ -397,7 +397,7 @@ std::vector<MenuEventsTest::Row> MenuEventsTest::rows() {
         {"onOptionsTutorial", Options, Tap, nullptr, [this]() { runsOnRegion("regionHills"); },
          {{"menu options", "tutorial"}}},
         {"onOptionsGamecenter", Options, Tap, nullptr,
-         [this]() {
+         []() {
              // Signed in the platform's screen comes, else its application is asked for.
              const platform::SocialRecords& records = platform::socialRecords();
              EXPECT_EQ(records.gameCenterScreens + std::count(records.openedUrls.begin(), records.openedUrls.end(),

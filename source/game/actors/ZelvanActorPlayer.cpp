@@ -23,8 +23,6 @@ namespace Zelvan {
 
 namespace {
 
-const RoadSlot kNoRoad;
-
 float atLeast0(float v) { return std::max(0.0f, v); }
 float atMost0(float v) { return std::min(0.0f, v); }
 
