@@ -51,9 +51,10 @@ function(zelvan_test_code target)
 endfunction()
 
 # zelvan_suite_tests(EXE [COST N] SOURCES...): one CTest entry per test suite of EXE, read from its
-# sources (COST orders them for CTest), and one for any case those filters miss (a suite the pattern below does not see). A sanitized
-# program is slow to start (shadow memory, the leak check at exit), so a process per case would
-# spend most of the sanitizer run starting programs; the normal build keeps one entry per case.
+# sources (COST orders them for CTest), and one for any case those filters miss (a suite the
+# pattern below does not see). A sanitized program is slow to start (shadow memory, the leak check
+# at exit), so a process per case would spend most of the sanitizer run starting programs; the
+# normal build keeps one entry per case.
 function(zelvan_suite_tests exe)
   cmake_parse_arguments(ZS "" "COST" "" ${ARGN})
   set(_suites)
@@ -80,8 +81,8 @@ function(zelvan_suite_tests exe)
   set_tests_properties(${exe}:others PROPERTIES ENVIRONMENT "ZELVAN_CONTENT_DIR=${ZELVAN_CONTENT_DIR}")
 endfunction()
 
-# zelvan_tests(DIR LIBS... [ALONE name...] [SLOW name...]): every test_*.cpp in DIR goes into one GoogleTest
-# executable of the area, <dir>_tests, with the area's support_*.cpp compiled once; CTest still
+# zelvan_tests(DIR LIBS... [ALONE name...] [SLOW name...]): every test_*.cpp in DIR goes into one
+# GoogleTest executable of the area, <dir>_tests, with the area's support_*.cpp compiled once; CTest still
 # lists and runs each case on its own (gtest_discover_tests). A file named after ALONE (without
 # test_ and .cpp) becomes its own executable <dir>_test_<name>, for tests that need link options or
 # a build of their own. One executable an area keeps CI's links and test discovery few. The test

@@ -114,7 +114,7 @@ TEST(Program, AutopilotRunIsRepeatableAndDrawsTheTrain) {
     const std::string hud = shotOf("-hud.png");
     // The run passes dim stretches (tunnels, a dark obstacle right ahead): the run's most varied
     // picture is the one to compare with the tutorial page.
-    std::string middle;
+    std::string liveliest;
     Region during;
     for (const std::string& s : shots) {
         if (s <= hud)
@@ -123,18 +123,18 @@ TEST(Program, AutopilotRunIsRepeatableAndDrawsTheTrain) {
         ASSERT_EQ(running.width, 270);
         ASSERT_EQ(running.height, 480);
         const Region region = lowerMiddle(running);
-        if (middle.empty() || region.deviation > during.deviation) {
-            middle = s;
+        if (liveliest.empty() || region.deviation > during.deviation) {
+            liveliest = s;
             during = region;
         }
     }
-    ASSERT_FALSE(middle.empty()) << "no picture of the run";
+    ASSERT_FALSE(liveliest.empty()) << "no picture of the run";
     const Grey menu = readGrey(first.file("screenshots") + "/" + tutorial);
     const Region before = lowerMiddle(menu);
-    EXPECT_GT(during.deviation, 8.0) << middle;
-    EXPECT_GT(during.litShare, 0.1) << middle;
+    EXPECT_GT(during.deviation, 8.0) << liveliest;
+    EXPECT_GT(during.litShare, 0.1) << liveliest;
     EXPECT_GT(std::fabs(during.mean - before.mean) + std::fabs(during.deviation - before.deviation), 5.0)
-        << middle << " looks like " << tutorial;
+        << liveliest << " looks like " << tutorial;
 }
 
 TEST(Program, MetalPathRunsTheGameWithoutValidationErrors) {
